@@ -1,0 +1,55 @@
+# Thin wrapper over CMake + Ninja. Every target installs missing packages first.
+BUILD      ?= build
+SAN_BUILD  ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= $(shell nproc)
+PREFIX     ?= /usr/local
+FUZZ_SECONDS ?= 60
+
+CMAKE_GEN := -G Ninja
+SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+           UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+.PHONY: all deps configure run test test-sanitize fuzz fuzz-run bench install clean
+
+all: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+deps:
+	@tools/install-deps
+
+configure: deps
+	@test -f $(BUILD)/build.ninja || cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+run: all
+	@for f in examples/*.vesk; do \
+	  echo "==> $$f"; \
+	  $(BUILD)/lsp/vesk-lsp --format < "$$f" || exit 1; \
+	done
+
+test: all
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-sanitize: deps
+	@test -f $(SAN_BUILD)/build.ninja || CC=clang-14 CXX=clang++-14 cmake -S . -B $(SAN_BUILD) $(CMAKE_GEN) \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_SANITIZE=ON >/dev/null
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	$(SAN_ENV) ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
+
+fuzz: deps
+	@test -f $(FUZZ_BUILD)/build.ninja || CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_FUZZ=ON >/dev/null
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+# Runs every fuzz target for FUZZ_SECONDS on its seed corpus.
+fuzz-run: fuzz
+	@tools/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+bench: configure
+	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
+
+install: all
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,107 @@
+#include "vesk/core/model.hpp"
+
+#include <cmath>
+
+namespace vesk_core::model {
+
+namespace {
+
+int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::uint8_t channel_byte(float channel) {
+  const float scaled = std::round(channel * 255.0f);  // halves away from zero
+  if (!(scaled > 0.0f)) return 0;                      // negative or NaN
+  if (scaled > 255.0f) return 255;
+  return static_cast<std::uint8_t>(scaled);
+}
+
+}  // namespace
+
+std::optional<Color> Color::from_hex(std::string_view text) {
+  if (text.empty() || text[0] != '#') return std::nullopt;
+  const std::string_view digits = text.substr(1);
+  int values[8];
+  for (std::size_t i = 0; i < digits.size() && i < 8; ++i) {
+    values[i] = hex_value(digits[i]);
+    if (values[i] < 0) return std::nullopt;
+  }
+  int bytes[4] = {0, 0, 0, 255};
+  switch (digits.size()) {
+    case 3:
+    case 4:
+      for (std::size_t i = 0; i < digits.size(); ++i) bytes[i] = values[i] * 17;
+      break;
+    case 6:
+    case 8:
+      for (std::size_t i = 0; i < digits.size() / 2; ++i) bytes[i] = values[2 * i] * 16 + values[2 * i + 1];
+      break;
+    default:
+      return std::nullopt;
+  }
+  Color color;
+  color.r = static_cast<float>(bytes[0]) / 255.0f;
+  color.g = static_cast<float>(bytes[1]) / 255.0f;
+  color.b = static_cast<float>(bytes[2]) / 255.0f;
+  color.a = digits.size() == 4 || digits.size() == 8 ? static_cast<float>(bytes[3]) / 255.0f : 1.0f;
+  return color;
+}
+
+std::string Color::to_hex() const {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  const std::uint8_t bytes[4] = {channel_byte(r), channel_byte(g), channel_byte(b), channel_byte(a)};
+  const int count = bytes[3] == 255 ? 3 : 4;
+  std::string out(1 + 2 * count, '#');
+  for (int i = 0; i < count; ++i) {
+    out[1 + 2 * i] = kDigits[bytes[i] >> 4];
+    out[2 + 2 * i] = kDigits[bytes[i] & 15];
+  }
+  return out;
+}
+
+SceneGraph::SceneGraph() {
+  const NodeId root_id = NodeId::intern("root");
+  nodes_.emplace_back(root_id, NodeKind{NodeKind::Root{}});
+  links_.emplace_back();
+  id_index_.emplace(root_id, root);
+}
+
+NodeIndex SceneGraph::add_node(NodeIndex parent, SceneNode node) {
+  const auto index = static_cast<NodeIndex>(nodes_.size());
+  const NodeId node_id = node.id;
+  nodes_.push_back(std::move(node));
+  links_.emplace_back();
+  Links& up = links_[parent];
+  if (up.last_child == kNone) {
+    up.first_child = index;
+  } else {
+    links_[up.last_child].next_sibling = index;
+  }
+  up.last_child = index;
+  id_index_.insert_or_assign(node_id, index);
+  return index;
+}
+
+const SceneNode* SceneGraph::get_by_id(NodeId id) const {
+  const auto it = id_index_.find(id);
+  return it == id_index_.end() ? nullptr : &nodes_[it->second];
+}
+
+SceneNode* SceneGraph::get_by_id_mut(NodeId id) {
+  const auto it = id_index_.find(id);
+  return it == id_index_.end() ? nullptr : &nodes_[it->second];
+}
+
+std::vector<NodeIndex> SceneGraph::children(NodeIndex index) const {
+  std::vector<NodeIndex> out;
+  for (NodeIndex child = links_[index].first_child; child != kNone; child = links_[child].next_sibling) {
+    out.push_back(child);
+  }
+  return out;
+}
+
+}  // namespace vesk_core::model
