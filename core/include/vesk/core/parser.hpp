@@ -8,6 +8,10 @@
 
 namespace vesk_core::parser {
 
+// Node blocks nest at most this deep (top-level blocks are at depth 1); a
+// deeper block fails with the node message. The writer holds to the same bound.
+inline constexpr std::size_t kMaxNestingDepth = 1000;
+
 // The whole document to a graph, or the message of its first error.
 Result<model::SceneGraph> parse_document(std::string_view text);
 
