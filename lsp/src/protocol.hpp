@@ -1,7 +1,9 @@
 #pragma once
 // The LSP result types that the features answer with, and their JSON form.
 // Members are written in a fixed order; absent optional members are left out.
+// Values are built with the memory resource `sp`.
 
+#include <boost/json/storage_ptr.hpp>
 #include <boost/json/value.hpp>
 
 #include <cstdint>
@@ -82,13 +84,13 @@ struct SymbolInformation {
   bool operator==(const SymbolInformation&) const = default;
 };
 
-boost::json::value to_json(const Position& position);
-boost::json::value to_json(const Range& range);
-boost::json::value to_json(const Location& location);
-boost::json::value to_json(const Diagnostic& diagnostic);
-boost::json::value to_json(const CompletionItem& item);
-boost::json::value to_json(const MarkupContent& content);
-boost::json::value to_json(const Hover& hover);
-boost::json::value to_json(const SymbolInformation& symbol);
+boost::json::value to_json(const Position& position, boost::json::storage_ptr sp = {});
+boost::json::value to_json(const Range& range, boost::json::storage_ptr sp = {});
+boost::json::value to_json(const Location& location, boost::json::storage_ptr sp = {});
+boost::json::value to_json(const Diagnostic& diagnostic, boost::json::storage_ptr sp = {});
+boost::json::value to_json(const CompletionItem& item, boost::json::storage_ptr sp = {});
+boost::json::value to_json(const MarkupContent& content, boost::json::storage_ptr sp = {});
+boost::json::value to_json(const Hover& hover, boost::json::storage_ptr sp = {});
+boost::json::value to_json(const SymbolInformation& symbol, boost::json::storage_ptr sp = {});
 
 }  // namespace vesk_lsp::protocol

@@ -6,6 +6,8 @@
 #include "vesk/core/chars.hpp"
 #include "vesk/core/id.hpp"
 
+#include <boost/json/monotonic_resource.hpp>
+
 #include <optional>
 #include <string>
 #include <variant>
@@ -89,14 +91,15 @@ void add_symbol(boost::json::array& out, std::string name, SymbolKind kind, std:
   symbol.kind = kind;
   symbol.location.uri = std::string(uri);
   symbol.location.range = {{line_number, 0}, {line_number, position::utf16_length(line)}};
-  out.push_back(protocol::to_json(symbol));
+  out.push_back(protocol::to_json(symbol, out.storage()));
 }
 
 }  // namespace
 
 boost::json::array compute_symbols(std::string_view text, const vesk_core::model::SceneGraph* graph,
                                    std::string_view uri) {
-  boost::json::array out;
+  // Thousands of small objects, all released together with the answer.
+  boost::json::array out(boost::json::make_shared_resource<boost::json::monotonic_resource>());
 
   // Named styles, from the text alone.
   position::LineCursor styles(text);
