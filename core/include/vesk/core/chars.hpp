@@ -31,7 +31,8 @@ std::size_t span_of(std::string_view text, Pred pred) {
     if (!pred(c)) break;
     at += length;
   }
-  return at;
+  // A character cut off at the end of `text` ends the run at the end.
+  return at < text.size() ? at : text.size();
 }
 
 // `text` without its leading and trailing white_space characters.

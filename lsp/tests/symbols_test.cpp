@@ -1,0 +1,122 @@
+#include "symbols.hpp"
+
+#include <boost/json.hpp>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using vesk_lsp::symbols::compute_symbols;
+using namespace vesk_core::model;
+
+namespace {
+
+constexpr std::string_view kUri = "file:///tmp/scene.vesk";
+
+void add(SceneGraph& graph, std::string_view id, NodeKind kind) {
+  graph.add_node(SceneGraph::root, SceneNode(NodeId::intern(id), std::move(kind)));
+}
+
+SceneGraph sample_graph() {
+  SceneGraph g;
+  add(g, "card", NodeKind{NodeKind::Rect{}});
+  add(g, "g", NodeKind{NodeKind::Group{}});
+  add(g, "t", NodeKind{NodeKind::Text{"hi"}});
+  add(g, "e", NodeKind{NodeKind::Ellipse{}});
+  add(g, "p", NodeKind{NodeKind::Path{}});
+  add(g, "box", NodeKind{NodeKind::Generic{}});
+  add(g, "_anon_3", NodeKind{NodeKind::Rect{}});
+  add(g, "first", NodeKind{NodeKind::Rect{}});
+  add(g, "\xE5\x8D\xA1\xE7\x89\x87", NodeKind{NodeKind::Rect{}});  // 卡片
+  return g;
+}
+
+// "name|kind|line|end" per symbol; every range starts at character 0.
+std::vector<std::string> summary(const boost::json::array& symbols) {
+  std::vector<std::string> out;
+  for (const auto& value : symbols) {
+    const auto& s = value.as_object();
+    const auto& location = s.at("location").as_object();
+    EXPECT_EQ(location.at("uri").as_string(), kUri);
+    const auto& range = location.at("range").as_object();
+    const auto line = range.at("start").at("line").to_number<std::int64_t>();
+    EXPECT_EQ(range.at("start").at("character").to_number<std::int64_t>(), 0);
+    EXPECT_EQ(range.at("end").at("line").to_number<std::int64_t>(), line);
+    out.push_back(std::string(s.at("name").as_string()) + "|" + std::to_string(s.at("kind").to_number<std::int64_t>()) + "|" +
+                  std::to_string(line) + "|" + std::to_string(range.at("end").at("character").to_number<std::int64_t>()));
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(SymbolsTest, CandidatesAndResolution) {
+  const SceneGraph graph = sample_graph();
+  using V = std::vector<std::string>;
+  struct Case {
+    std::string text;
+    V expected;
+  };
+  const Case cases[] = {
+      // style lines
+      {"style accent {\n  fill: #fff\n}\nrect @card {\n}", {"style accent|5|0|14", "rect @card|19|3|12"}},
+      {"style\taccent {", {}},
+      {"  style   spaced {", {"style spaced|5|0|18"}},
+      {"style x{\n", {"style x{|5|0|8"}},
+      {"style \xC2\xA0y {", {"style y|5|0|10"}},
+      {"rect @card {\n  style inner {\n}", {"style inner|5|1|15", "rect @card|19|0|12"}},
+      {"rect @card {\n}\nstyle s {\n}", {"style s|5|2|9", "rect @card|19|0|12"}},
+      // node heads
+      {"rect {", {}},
+      {"rect @_anon_3 {", {}},
+      {"@_anon_3 {", {}},
+      {"@card -> absolute: 1, 2", {}},
+      {"@card\n{", {}},
+      {"  @box {", {"@box|19|0|8"}},
+      {"@box{", {"@box|19|0|5"}},
+      {"@card{", {"rect @card|19|0|6"}},  // the kind word comes from the graph
+      {"rectangle @card", {"rect @card|19|0|15"}},
+      {"group @g", {"group @g|3|0|8"}},  // no "{" needed after a keyword
+      {"text @t \"mail@card\" {", {"text @t|15|0|21"}},
+      {"text \"x@card\" @t {", {"rect @card|19|0|18"}},  // first "@", even inside quotes
+      {"@root {\ngroup @root\n@nobody {\nrect @nobody", {}},
+      {"rect @card {\n}\nellipse @card {", {"rect @card|19|0|12", "rect @card|19|2|15"}},
+      {"rect @first-second {", {"rect @first|19|0|20"}},
+      {"group @g {\n  ellipse @e {\n    path @p {}\n  }\n}",
+       {"group @g|3|0|10", "ellipse @e|19|1|14", "path @p|19|2|14"}},
+      {"rect @card { } ellipse @e { }", {"rect @card|19|0|29"}},
+      {"@box { rect @card { } }", {"@box|19|0|23"}},
+      {"group {\ntext\n@ {\n@{", {}},
+      {"\t rect @card {\r\n", {"rect @card|19|0|14"}},
+      {"rect @card { \xC3\xA9\xF0\x9F\x98\x80", {"rect @card|19|0|16"}},
+      {"rect @\xE5\x8D\xA1\xE7\x89\x87 {", {"rect @\xE5\x8D\xA1\xE7\x89\x87|19|0|10"}},
+      {"\xC2\xA0@box {\xC2\xA0", {"@box|19|0|8"}},
+      {"", {}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(summary(compute_symbols(c.text, &graph, kUri)), c.expected) << c.text;
+  }
+}
+
+TEST(SymbolsTest, WithoutAGraphOnlyStyles) {
+  const std::string text = "style a {\n}\nrect @card {\n  style b {\n}\n@box {\n}";
+  EXPECT_EQ(summary(compute_symbols(text, nullptr, kUri)),
+            (std::vector<std::string>{"style a|5|0|9", "style b|5|3|11"}));
+}
+
+TEST(SymbolsTest, ExactJson) {
+  const SceneGraph graph = sample_graph();
+  const auto symbols = compute_symbols("style s {\n}\n  text @t \"hi\" {\n}\n", &graph, kUri);
+  EXPECT_EQ(boost::json::serialize(symbols),
+            R"([{"name":"style s","kind":5,"location":{"uri":"file:///tmp/scene.vesk",)"
+            R"("range":{"start":{"line":0,"character":0},"end":{"line":0,"character":9}}}},)"
+            R"({"name":"text @t","kind":15,"location":{"uri":"file:///tmp/scene.vesk",)"
+            R"("range":{"start":{"line":2,"character":0},"end":{"line":2,"character":16}}}}])");
+}
+
+TEST(SymbolsTest, TruncatedUtf8DoesNotCrash) {
+  const SceneGraph graph = sample_graph();
+  for (const std::string text : {"style \xE2\x80", "rect @card\xE2\x80", "@card \xE2\x80", "\xE2\x80", "@\xF0"}) {
+    (void)compute_symbols(text, &graph, kUri);
+  }
+}
