@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <system_error>
 #include <utility>
 
 namespace vesk_lsp::transport {
@@ -65,7 +66,7 @@ std::size_t MemorySource::read(char* buffer, std::size_t size) {
 }
 
 FdSource::FdSource(int fd) : fd_(fd) {
-  if (::pipe(wake_) != 0) wake_[0] = wake_[1] = -1;
+  if (::pipe(wake_) != 0) throw std::system_error(errno, std::generic_category(), "wake-up pipe");
 }
 
 FdSource::~FdSource() {

@@ -30,7 +30,8 @@ class MemorySource : public ByteSource {
   std::size_t pos_ = 0;
 };
 
-// A file descriptor (standard input); `interrupt` wakes a blocked read through a pipe.
+// A file descriptor (standard input); `interrupt` wakes a blocked read through
+// a pipe. The constructor throws std::system_error when the pipe cannot be made.
 class FdSource : public ByteSource {
  public:
   explicit FdSource(int fd);

@@ -1,0 +1,109 @@
+#include "server.hpp"
+
+#include "completion.hpp"
+#include "diagnostics.hpp"
+#include "hover.hpp"
+#include "symbols.hpp"
+#include "vesk/core/parser.hpp"
+#include "vesk/url/url.hpp"
+
+#include <boost/json/array.hpp>
+#include <boost/json/object.hpp>
+
+#include <csignal>
+#include <cstdio>
+#include <system_error>
+#include <unistd.h>
+
+namespace vesk_lsp::server {
+
+namespace json = boost::json;
+
+json::value initialize_result() {
+  json::object completion;
+  completion["triggerCharacters"] = json::array{":", "@", "#"};
+  json::object capabilities;
+  capabilities["textDocumentSync"] = 1;
+  capabilities["completionProvider"] = std::move(completion);
+  capabilities["hoverProvider"] = true;
+  capabilities["documentSymbolProvider"] = true;
+  json::object result;
+  result["capabilities"] = std::move(capabilities);
+  return result;
+}
+
+std::optional<std::string> normalise_uri(std::string_view uri) {
+  auto url = vesk_url::parse(uri);
+  if (!url) return std::nullopt;
+  return url->href();
+}
+
+json::value VeskLanguageServer::initialize(const params::InitializeParams&) { return initialize_result(); }
+
+void VeskLanguageServer::initialized() { client_.log_message(3, "vesk-lsp initialized"); }
+
+void VeskLanguageServer::shutdown() {}
+
+void VeskLanguageServer::did_open(params::DidOpenParams p) { on_change(p.uri, std::move(p.text)); }
+
+void VeskLanguageServer::did_change(params::DidChangeParams p) {
+  if (p.changes.empty()) return;
+  on_change(p.uri, std::move(p.changes.back().text));
+}
+
+void VeskLanguageServer::did_close(const params::DidCloseParams& p) {
+  std::lock_guard lock(mutex_);
+  documents_.erase(p.uri);
+}
+
+void VeskLanguageServer::on_change(const std::string& uri, std::string text) {
+  json::array diagnostics = diagnostics::compute_diagnostics(text);
+  auto parsed = vesk_core::parser::parse_document(text);
+  DocumentState state{std::move(text), std::nullopt};
+  if (parsed.ok()) state.graph.emplace(std::move(parsed).value());
+  {
+    std::lock_guard lock(mutex_);
+    documents_.insert_or_assign(uri, std::move(state));
+  }
+  client_.publish_diagnostics(uri, std::move(diagnostics));
+}
+
+json::value VeskLanguageServer::hover(const params::PositionParams& p) {
+  std::lock_guard lock(mutex_);
+  auto it = documents_.find(p.uri);
+  if (it == documents_.end()) return nullptr;
+  const DocumentState& doc = it->second;
+  return hover::compute_hover(doc.text, p.position.line, p.position.character, doc.graph ? &*doc.graph : nullptr);
+}
+
+json::value VeskLanguageServer::document_symbol(const params::DocumentSymbolParams& p) {
+  std::lock_guard lock(mutex_);
+  auto it = documents_.find(p.uri);
+  if (it == documents_.end()) return json::array{};
+  const DocumentState& doc = it->second;
+  return symbols::compute_symbols(doc.text, doc.graph ? &*doc.graph : nullptr, p.uri);
+}
+
+json::value VeskLanguageServer::completion(const params::PositionParams& p) {
+  std::lock_guard lock(mutex_);
+  auto it = documents_.find(p.uri);
+  if (it == documents_.end()) return json::array{};
+  return completion::compute_completions(it->second.text, p.position.line, p.position.character);
+}
+
+int run_stdio() {
+  // A closed standard output must not end the process; writes then fail quietly.
+  std::signal(SIGPIPE, SIG_IGN);
+  transport::FdSource input(STDIN_FILENO);
+  transport::FdSink output(STDOUT_FILENO);
+  try {
+    return service::serve(
+        input, output, [](service::Client& client) { return std::make_unique<VeskLanguageServer>(client); },
+        normalise_uri);
+  } catch (const std::system_error& e) {
+    std::fprintf(stderr, "Failed building the Runtime: %s\n", e.what());
+    return 1;
+  }
+}
+
+}  // namespace vesk_lsp::server
