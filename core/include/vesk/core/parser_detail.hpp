@@ -1,0 +1,141 @@
+#pragma once
+// The readers behind parse_document, exposed for tests.
+//
+// Every reader takes the parse position (`Input`, the unread rest of the
+// document) by reference and advances it from the front. A reader that fails
+// returns an empty optional (or false) and leaves whatever its earlier steps
+// consumed consumed; a caller that wants to try something else saves and
+// restores the position itself. There is one kind of failure: it carries
+// nothing, and prints as kFailureText.
+
+#include "vesk/core/chars.hpp"
+#include "vesk/core/model.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vesk_core::parser {
+
+using model::NodeId;
+
+// The unread rest of the document; always starts on a character boundary.
+using Input = std::string_view;
+
+// The printed form of every failure.
+inline constexpr std::string_view kFailureText =
+    "Parsing Error: ContextError { context: [], cause: None }";
+
+// --- small helpers -------------------------------------------------------
+
+inline bool starts_with(Input in, char c) { return !in.empty() && in.front() == c; }
+inline bool starts_with(Input in, std::string_view lit) { return in.substr(0, lit.size()) == lit; }
+// Consumes `lit` when the input starts with it.
+inline bool consume(Input& in, std::string_view lit) {
+  if (!starts_with(in, lit)) return false;
+  in.remove_prefix(lit.size());
+  return true;
+}
+inline bool consume(Input& in, char c) {
+  if (!starts_with(in, c)) return false;
+  in.remove_prefix(1);
+  return true;
+}
+
+// Truncation toward zero with saturation; negative values and NaN give 0.
+std::uint32_t to_count(float value);
+std::uint16_t to_weight(float value);
+
+// --- scanners ------------------------------------------------------------
+// Each takes the longest run of its class (up to its maximum); one with a
+// minimum of 1 fails without consuming when the run is empty.
+
+std::string_view take_blanks(Input& in);
+std::optional<std::string_view> take_blanks1(Input& in);
+std::optional<std::string_view> take_ident(Input& in);
+std::optional<std::string_view> take_digits1(Input& in);
+std::string_view take_digits(Input& in);
+std::optional<std::string_view> take_hex_digits(Input& in);  // 1 to 8
+std::string_view take_till_value_end(Input& in);             // stops at "\n", "}", ";"
+std::string_view take_till_separator(Input& in);             // stops at "\n", ";"
+std::string_view take_till_line_end(Input& in);              // stops at "\n"
+std::string_view take_till_quote(Input& in);                 // stops at '"'
+
+// --- value readers -------------------------------------------------------
+
+void skip_space(Input& in);
+// One ";" or one newline.
+void skip_opt_separator(Input& in);
+
+// "-"? digits ("." digits?)?, correctly rounded to f32; no exponent.
+std::optional<float> parse_number(Input& in);
+// "@" and an identifier, interned.
+std::optional<NodeId> parse_node_id(Input& in);
+// "#" and 3, 4, 6 or 8 hex digits.
+std::optional<model::Color> parse_hex_color(Input& in);
+// The text between two double quotes, as written (a view into the input).
+std::optional<std::string_view> parse_quoted_string(Input& in);
+// Family, size, or weight and size, merged onto `font` (the default font when
+// absent). Fails only on an unclosed family, leaving `font` untouched.
+bool parse_font_value(Input& in, std::optional<model::FontSpec>& font);
+// "##" and a keyed or free annotation, with its separator.
+std::optional<model::Annotation> parse_annotation(Input& in);
+
+// The "#" comment lines in front of the next item, trimmed, empty ones left
+// out; appended to `out`. Stops at "##".
+void collect_leading_comments(Input& in, std::vector<std::string>& out);
+std::vector<std::string> collect_leading_comments(Input& in);
+// The same walk, keeping nothing.
+void skip_leading_comments(Input& in);
+
+// `text` without its leading run of identifier characters.
+std::string_view skip_ident_chars(std::string_view text);
+// For a text starting with "@": an identifier, any white space, then "{".
+bool is_node_head(std::string_view text);
+
+// --- node properties and anim blocks --------------------------------------
+
+// One `name: value` item of a node body.
+bool parse_node_property(Input& in, model::Style& style, model::SmallVec<NodeId>& use_styles,
+                         std::optional<float>& width, std::optional<float>& height,
+                         model::LayoutMode& layout);
+// "anim" " "+ ":" trigger "{" items "}".
+std::optional<model::AnimKeyframe> parse_anim_block(Input& in);
+
+// --- node blocks ------------------------------------------------------------
+
+// One node block between parse_node and insert_node_recursive.
+struct ParsedNode {
+  explicit ParsedNode(NodeId node_id) : id(node_id) {}
+  ParsedNode(ParsedNode&&) noexcept = default;
+  ParsedNode& operator=(ParsedNode&&) noexcept = default;
+  // Frees the subtree without recursing.
+  ~ParsedNode();
+
+  model::SmallVec<NodeId> use_styles;
+  model::SmallVec<model::Constraint> constraints;
+  model::SmallVec<model::AnimKeyframe> animations;
+  std::vector<model::Annotation> annotations;
+  std::vector<std::string> comments;
+  std::vector<ParsedNode> children;
+  model::Style style;
+  model::NodeKind kind;
+  NodeId id;
+};
+
+// A node block at a keyword or "@"; `depth` is 1 for a top-level block, and a
+// block deeper than kMaxNestingDepth fails.
+std::optional<ParsedNode> parse_node(Input& in, std::size_t depth = 1);
+// Moves `node` and its subtree under `parent`, in pre-order.
+void insert_node_recursive(model::SceneGraph& graph, model::NodeIndex parent, ParsedNode node);
+
+// --- edges and constraints --------------------------------------------------
+
+// "edge " [@id] "{" items "}".
+std::optional<model::Edge> parse_edge_block(Input& in);
+// "@id -> kind: args", attached to the node of that id if it exists yet.
+bool parse_constraint_line(Input& in, model::SceneGraph& graph);
+
+}  // namespace vesk_core::parser

@@ -1,0 +1,141 @@
+#include "vesk/core/parser.hpp"
+#include "vesk/core/parser_detail.hpp"
+
+#include <string>
+#include <utility>
+
+namespace vesk_core::parser {
+
+namespace {
+
+enum class Construct : std::uint8_t { Node, Style, Edge, Import, Constraint };
+
+Result<model::SceneGraph> failure(Construct construct) {
+  std::string_view prefix;
+  switch (construct) {
+    case Construct::Node: prefix = "Node parse error: "; break;
+    case Construct::Style: prefix = "Style parse error: "; break;
+    case Construct::Edge: prefix = "Edge parse error: "; break;
+    case Construct::Import: prefix = "Import parse error: "; break;
+    case Construct::Constraint: prefix = "Constraint parse error: "; break;
+  }
+  std::string message;
+  message.reserve(prefix.size() + kFailureText.size());
+  message.append(prefix).append(kFailureText);
+  return Result<model::SceneGraph>::failure(std::move(message));
+}
+
+// import "path" as alias
+bool parse_import_line(Input& in, model::SceneGraph& graph) {
+  consume(in, "import");
+  if (!take_blanks1(in)) return false;
+  const auto path = parse_quoted_string(in);
+  if (!path || !take_blanks1(in)) return false;
+  if (!consume(in, "as") || !take_blanks1(in)) return false;
+  const auto alias = take_ident(in);
+  if (!alias) return false;
+  skip_opt_separator(in);
+  graph.imports.push_back(model::Import{std::string(*path), std::string(*alias)});
+  return true;
+}
+
+// style name { fill / font / corner / opacity items }
+bool parse_style_block(Input& in, model::SceneGraph& graph) {
+  consume(in, "style");
+  if (!take_blanks1(in)) return false;
+  const auto name = take_ident(in);
+  if (!name) return false;
+  const NodeId style_id = NodeId::intern(*name);
+  take_blanks(in);
+  if (!consume(in, '{')) return false;
+
+  model::Style style;
+  skip_leading_comments(in);
+  for (;;) {
+    if (consume(in, '}')) break;
+    const auto key = take_ident(in);
+    if (!key) return false;
+    take_blanks(in);
+    if (!consume(in, ':')) return false;
+    take_blanks(in);
+    if (*key == "fill") {
+      const auto color = parse_hex_color(in);
+      if (!color) return false;
+      style.fill = model::Paint::solid(*color);
+    } else if (*key == "font") {
+      if (!parse_font_value(in, style.font)) return false;
+    } else if (*key == "corner") {
+      const auto n = parse_number(in);
+      if (!n) return false;
+      style.corner_radius = *n;
+    } else if (*key == "opacity") {
+      const auto n = parse_number(in);
+      if (!n) return false;
+      style.opacity = *n;
+    } else {
+      take_till_value_end(in);
+    }
+    skip_opt_separator(in);
+    skip_leading_comments(in);
+  }
+  graph.styles.insert_or_assign(style_id, std::move(style));
+  return true;
+}
+
+// The rest of the line and its newline.
+void skip_line(Input& in) {
+  take_till_line_end(in);
+  consume(in, '\n');
+}
+
+bool node_keyword(Input in) {
+  return starts_with(in, "group") || starts_with(in, "rect") || starts_with(in, "ellipse") ||
+         starts_with(in, "path") || starts_with(in, "text");
+}
+
+bool parse_top_level_node(Input& in, model::SceneGraph& graph, std::vector<std::string>& pending) {
+  auto node = parse_node(in, 1);
+  if (!node) return false;
+  node->comments = std::move(pending);
+  pending = {};
+  insert_node_recursive(graph, model::SceneGraph::root, std::move(*node));
+  return true;
+}
+
+}  // namespace
+
+Result<model::SceneGraph> parse_document(std::string_view text) {
+  model::SceneGraph graph;
+  Input in = text;
+  std::vector<std::string> pending;
+  collect_leading_comments(in, pending);
+
+  while (!in.empty()) {
+    if (starts_with(in, "import ")) {
+      if (!parse_import_line(in, graph)) return failure(Construct::Import);
+    } else if (starts_with(in, "style ")) {
+      if (!parse_style_block(in, graph)) return failure(Construct::Style);
+    } else if (starts_with(in, "##")) {
+      skip_line(in);
+    } else if (starts_with(in, '@')) {
+      if (is_node_head(in)) {
+        if (!parse_top_level_node(in, graph, pending)) return failure(Construct::Node);
+      } else if (!parse_constraint_line(in, graph)) {
+        return failure(Construct::Constraint);
+      }
+    } else if (starts_with(in, "edge ")) {
+      auto edge = parse_edge_block(in);
+      if (!edge) return failure(Construct::Edge);
+      graph.edges.push_back(std::move(*edge));
+    } else if (node_keyword(in)) {
+      if (!parse_top_level_node(in, graph, pending)) return failure(Construct::Node);
+    } else {
+      skip_line(in);
+    }
+    pending.clear();
+    collect_leading_comments(in, pending);
+  }
+  return Result<model::SceneGraph>::success(std::move(graph));
+}
+
+}  // namespace vesk_core::parser

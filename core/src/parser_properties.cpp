@@ -1,0 +1,207 @@
+#include "vesk/core/parser_detail.hpp"
+
+namespace vesk_core::parser {
+
+namespace {
+
+using model::Color;
+using model::LayoutMode;
+using model::Paint;
+using model::Style;
+
+// `bg` modifiers after the colour: corner=N and shadow=(x,y,blur,#color).
+bool parse_bg_modifiers(Input& in, Style& style) {
+  for (;;) {
+    take_blanks(in);
+    if (consume(in, "corner=")) {
+      const auto corner = parse_number(in);
+      if (!corner) return false;
+      style.corner_radius = *corner;
+    } else if (consume(in, "shadow=(")) {
+      const auto x = parse_number(in);
+      if (!x || !consume(in, ',')) return false;
+      const auto y = parse_number(in);
+      if (!y || !consume(in, ',')) return false;
+      const auto blur = parse_number(in);
+      if (!blur || !consume(in, ',')) return false;
+      const auto color = parse_hex_color(in);
+      if (!color || !consume(in, ')')) return false;
+      style.shadow = model::Shadow{*x, *y, *blur, *color};
+    } else {
+      return true;
+    }
+  }
+}
+
+bool parse_layout(Input& in, LayoutMode& layout) {
+  const auto word = take_ident(in);
+  if (!word) return false;
+  take_blanks(in);
+  float gap = 0, pad = 0;
+  std::uint32_t cols = 2;
+  for (;;) {
+    take_blanks(in);
+    if (consume(in, "gap=")) {
+      const auto n = parse_number(in);
+      if (!n) return false;
+      gap = *n;
+    } else if (consume(in, "pad=")) {
+      const auto n = parse_number(in);
+      if (!n) return false;
+      pad = *n;
+    } else if (consume(in, "cols=")) {
+      const auto n = parse_number(in);
+      if (!n) return false;
+      cols = to_count(*n);
+    } else {
+      break;
+    }
+  }
+  if (*word == "column") {
+    layout.value = LayoutMode::Column{gap, pad};
+  } else if (*word == "row") {
+    layout.value = LayoutMode::Row{gap, pad};
+  } else if (*word == "grid") {
+    layout.value = LayoutMode::Grid{cols, gap, pad};
+  } else {
+    layout.value = LayoutMode::Free{};
+  }
+  return true;
+}
+
+// Reads a number into `slot`.
+bool number_into(Input& in, std::optional<float>& slot) {
+  const auto n = parse_number(in);
+  if (!n) return false;
+  slot = *n;
+  return true;
+}
+
+bool color_into(Input& in, std::optional<Paint>& slot) {
+  const auto color = parse_hex_color(in);
+  if (!color) return false;
+  slot = Paint::solid(*color);
+  return true;
+}
+
+model::Easing::Kind easing_of(std::string_view word) {
+  using Kind = model::Easing::Kind;
+  if (word == "linear") return Kind::Linear;
+  if (word == "ease_in" || word == "easeIn") return Kind::EaseIn;
+  if (word == "ease_out" || word == "easeOut") return Kind::EaseOut;
+  if (word == "spring") return Kind::Spring;
+  return Kind::EaseInOut;
+}
+
+model::AnimTrigger trigger_of(std::string_view word) {
+  using Kind = model::AnimTrigger::Kind;
+  if (word == "hover") return {Kind::Hover, {}};
+  if (word == "press") return {Kind::Press, {}};
+  if (word == "enter") return {Kind::Enter, {}};
+  return {Kind::Custom, std::string(word)};
+}
+
+// One `key: value` item of an anim block, without its separator.
+bool parse_anim_item(Input& in, model::AnimKeyframe& frame) {
+  const auto key = take_ident(in);
+  if (!key) return false;
+  take_blanks(in);
+  if (!consume(in, ':')) return false;
+  take_blanks(in);
+  if (*key == "fill") return color_into(in, frame.fill);
+  if (*key == "opacity") return number_into(in, frame.opacity);
+  if (*key == "scale") return number_into(in, frame.scale);
+  if (*key == "rotate") return number_into(in, frame.rotate);
+  if (*key == "ease") {
+    const auto word = take_ident(in);
+    if (!word) return false;
+    frame.easing.kind = easing_of(*word);
+    take_blanks(in);
+    // An absent duration keeps the default; what the attempt consumed stays consumed.
+    if (const auto duration = parse_number(in)) {
+      frame.duration_ms = to_count(*duration);
+      consume(in, "ms");
+    }
+    return true;
+  }
+  take_till_value_end(in);
+  return true;
+}
+
+}  // namespace
+
+bool parse_node_property(Input& in, Style& style, model::SmallVec<NodeId>& use_styles,
+                         std::optional<float>& width, std::optional<float>& height,
+                         LayoutMode& layout) {
+  const auto name = take_ident(in);
+  if (!name) return false;
+  take_blanks(in);
+  if (!consume(in, ':')) return false;
+  take_blanks(in);
+
+  const std::string_view key = *name;
+  bool ok = true;
+  if (key == "w" || key == "width") {
+    ok = number_into(in, width);
+    if (ok) {
+      take_blanks(in);
+      if (starts_with(in, "h:") || starts_with(in, "h :")) {
+        in.remove_prefix(1);
+        take_blanks(in);
+        consume(in, ':');
+        take_blanks(in);
+        ok = number_into(in, height);
+      }
+    }
+  } else if (key == "h" || key == "height") {
+    ok = number_into(in, height);
+  } else if (key == "use") {
+    const auto ident = take_ident(in);
+    ok = ident.has_value();
+    if (ok) use_styles.push_back(NodeId::intern(*ident));
+  } else if (key == "fill") {
+    ok = color_into(in, style.fill);
+  } else if (key == "bg") {
+    ok = color_into(in, style.fill) && parse_bg_modifiers(in, style);
+  } else if (key == "stroke") {
+    const auto color = parse_hex_color(in);
+    ok = color && take_blanks1(in);
+    if (ok) {
+      const auto stroke_width = parse_number(in);
+      ok = stroke_width.has_value();
+      if (ok) style.stroke = model::Stroke{Paint::solid(*color), *stroke_width};
+    }
+  } else if (key == "corner") {
+    ok = number_into(in, style.corner_radius);
+  } else if (key == "opacity") {
+    ok = number_into(in, style.opacity);
+  } else if (key == "font") {
+    ok = parse_font_value(in, style.font);
+  } else if (key == "layout") {
+    ok = parse_layout(in, layout);
+  } else {
+    take_till_value_end(in);
+  }
+  if (!ok) return false;
+  skip_opt_separator(in);
+  return true;
+}
+
+std::optional<model::AnimKeyframe> parse_anim_block(Input& in) {
+  if (!consume(in, "anim")) return std::nullopt;
+  if (!take_blanks1(in) || !consume(in, ':')) return std::nullopt;
+  const auto word = take_ident(in);
+  if (!word) return std::nullopt;
+  model::AnimKeyframe frame;
+  frame.trigger = trigger_of(*word);
+  take_blanks(in);
+  if (!consume(in, '{')) return std::nullopt;
+  for (;;) {
+    skip_leading_comments(in);
+    if (consume(in, '}')) return frame;
+    if (!parse_anim_item(in, frame)) return std::nullopt;
+    skip_opt_separator(in);
+  }
+}
+
+}  // namespace vesk_core::parser
