@@ -1,7 +1,12 @@
 #include "vesk/core/transform.hpp"
 
+#include <boost/unordered/unordered_flat_map.hpp>
+#include <boost/unordered/unordered_flat_set.hpp>
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <vector>
 
 namespace vesk_core::transform {
 
@@ -55,6 +60,141 @@ std::string format_plain_float(float value) {
   std::string out;
   append_plain_float(out, value);
   return out;
+}
+
+namespace {
+
+using namespace model;
+
+void append_stops(std::string& out, const std::vector<GradientStop>& stops) {
+  bool first = true;
+  for (const GradientStop& stop : stops) {
+    if (!first) out.push_back(',');
+    first = false;
+    out += stop.color.to_hex();
+    out.push_back('/');
+    append_plain_float(out, stop.offset);
+  }
+}
+
+void append_paint_key(std::string& out, const Paint& paint) {
+  if (const auto* solid = std::get_if<Paint::Solid>(&paint.value)) {
+    out += solid->color.to_hex();
+  } else if (const auto* linear = std::get_if<Paint::LinearGradient>(&paint.value)) {
+    out += "linear(";
+    append_plain_float(out, linear->angle);
+    out += "deg,";
+    append_stops(out, linear->stops);
+    out.push_back(')');
+  } else if (const auto* radial = std::get_if<Paint::RadialGradient>(&paint.value)) {
+    out += "radial(";
+    append_stops(out, radial->stops);
+    out.push_back(')');
+  }
+}
+
+// Keeps the first of each name, in place.
+template <class List>
+void dedup_list(List& names, boost::unordered_flat_set<NodeId>& seen) {
+  if (names.size() < 2) return;
+  seen.clear();
+  auto kept = names.begin();
+  for (auto it = names.begin(); it != names.end(); ++it) {
+    if (seen.insert(*it).second) *kept++ = *it;
+  }
+  names.erase(kept, names.end());
+}
+
+}  // namespace
+
+std::string paint_key(const Paint& paint) {
+  std::string out;
+  append_paint_key(out, paint);
+  return out;
+}
+
+std::string style_signature(const Style& style) {
+  std::string out;
+  auto part = [&](std::string_view name) {
+    if (!out.empty()) out.push_back('|');
+    out += name;
+    out.push_back('=');
+  };
+  if (style.fill) {
+    part("fill");
+    append_paint_key(out, *style.fill);
+  }
+  if (style.stroke) {
+    part("stroke");
+    append_paint_key(out, style.stroke->paint);
+    out.push_back(',');
+    append_plain_float(out, style.stroke->width);
+  }
+  if (style.font) {
+    part("font");
+    out += style.font->family;
+    out.push_back(',');
+    out += std::to_string(style.font->weight);
+    out.push_back(',');
+    append_plain_float(out, style.font->size);
+  }
+  if (style.corner_radius) {
+    part("corner");
+    append_plain_float(out, *style.corner_radius);
+  }
+  if (style.opacity) {
+    part("opacity");
+    append_plain_float(out, *style.opacity);
+  }
+  if (style.shadow) {
+    part("shadow");
+    append_plain_float(out, style.shadow->x);
+    out.push_back(',');
+    append_plain_float(out, style.shadow->y);
+    out.push_back(',');
+    append_plain_float(out, style.shadow->blur);
+    out.push_back(',');
+    out += style.shadow->color.to_hex();
+  }
+  return out;
+}
+
+void dedup_use_styles(SceneGraph& graph) {
+  boost::unordered_flat_set<NodeId> seen;
+  for (SceneNode& node : graph.nodes()) dedup_list(node.use_styles, seen);
+  for (Edge& edge : graph.edges) dedup_list(edge.use_styles, seen);
+}
+
+void hoist_styles(SceneGraph& graph) {
+  struct Group {
+    Style style;
+    std::vector<NodeIndex> members;
+  };
+  // Groups are created while walking the nodes in index order, so their order
+  // is that of the lowest index of each: the numbering does not depend on hashing.
+  std::vector<Group> groups;
+  boost::unordered_flat_map<std::string, std::size_t> by_signature;
+  const auto count = static_cast<NodeIndex>(graph.node_count());
+  for (NodeIndex i = 0; i < count; ++i) {
+    const Style& style = graph.node(i).style;
+    if (style.empty()) continue;
+    const auto [it, added] = by_signature.try_emplace(style_signature(style), groups.size());
+    if (added) groups.push_back(Group{style, {}});
+    groups[it->second].members.push_back(i);
+  }
+  std::size_t number = 0;
+  for (Group& group : groups) {
+    if (group.members.size() < 2) continue;
+    const NodeId name = NodeId::intern("_auto_" + std::to_string(++number));
+    graph.styles.insert_or_assign(name, group.style);
+    for (const NodeIndex member : group.members) {
+      SceneNode& node = graph.node(member);
+      node.style = Style{};
+      if (std::find(node.use_styles.begin(), node.use_styles.end(), name) == node.use_styles.end()) {
+        node.use_styles.insert(node.use_styles.begin(), name);
+      }
+    }
+  }
 }
 
 }  // namespace vesk_core::transform
