@@ -2,15 +2,19 @@
 // (the worst case for completion's brace scan and for finding the cursor line).
 
 #include "completion.hpp"
+#include "diagnostics.hpp"
 #include "hover.hpp"
 #include "position.hpp"
 #include "symbols.hpp"
 
 #include "vesk/core/model.hpp"
+#include "vesk/core/parser.hpp"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <iostream>
 #include <string>
 
 namespace {
@@ -25,30 +29,32 @@ struct Document {
   std::uint32_t last_line = 0;
 };
 
-void add(SceneGraph& graph, NodeIndex parent, std::string_view id, NodeKind kind, NodeIndex* index = nullptr) {
-  const NodeIndex at = graph.add_node(parent, SceneNode(NodeId::intern(id), std::move(kind)));
-  if (index != nullptr) *index = at;
+// Style blocks and nested node blocks, each unit about 300 bytes, closed by
+// an unfinished property line.
+std::string make_text(std::size_t bytes) {
+  std::string text;
+  for (std::size_t i = 0; text.size() < bytes; ++i) {
+    const std::string n = std::to_string(i);
+    text += "style s" + n + " {\n  fill: #6C5CE7\n  corner: 4\n}\n";
+    text += "# unit " + n + "\ngroup @g" + n + " {\n  layout: column gap=8 pad=4\n";
+    text += "  rect @r" + n + " {\n    w: 120 h: 40\n    fill: #FF6B6B\n    use: s" + n +
+            "\n    ## status: draft\n  }\n";
+    text += "  text @t" + n + " \"Label " + n + "\" {\n    font: \"Inter\" 600 14\n  }\n";
+    text += "  ellipse @e" + n + " { w: 20 h: 20 }\n}\n";
+  }
+  return text;
 }
 
-// Style blocks and nested node blocks, each unit about 300 bytes, with the
-// graph a parse of it gives (nodes only; symbols and hover read nothing else).
 Document make_document(std::size_t bytes) {
   Document doc;
-  for (std::size_t i = 0; doc.text.size() < bytes; ++i) {
-    const std::string n = std::to_string(i);
-    doc.text += "style s" + n + " {\n  fill: #6C5CE7\n  corner: 4\n}\n";
-    doc.text += "# unit " + n + "\ngroup @g" + n + " {\n  layout: column gap=8 pad=4\n";
-    doc.text += "  rect @r" + n + " {\n    w: 120 h: 40\n    fill: #FF6B6B\n    use: s" + n +
-                "\n    ## status: draft\n  }\n";
-    doc.text += "  text @t" + n + " \"Label " + n + "\" {\n    font: \"Inter\" 600 14\n  }\n";
-    doc.text += "  ellipse @e" + n + " { w: 20 h: 20 }\n}\n";
-    NodeIndex group = 0;
-    add(doc.graph, SceneGraph::root, "g" + n, NodeKind{NodeKind::Group{}}, &group);
-    add(doc.graph, group, "r" + n, NodeKind{NodeKind::Rect{120, 40}});
-    add(doc.graph, group, "t" + n, NodeKind{NodeKind::Text{"Label " + n}});
-    add(doc.graph, group, "e" + n, NodeKind{NodeKind::Ellipse{20, 20}});
+  doc.text = make_text(bytes);
+  auto parsed = vesk_core::parser::parse_document(doc.text);
+  if (!parsed.ok()) {
+    std::cerr << "benchmark document does not parse: " << parsed.error() << "\n";
+    std::exit(1);
   }
-  doc.text += "rect @r0 {\n  fill:";
+  doc.graph = std::move(parsed).value();
+  doc.text += "rect @r0 {\n  fill:";  // the graph is that of the text before this line
   vesk_lsp::position::LineCursor lines(doc.text);
   std::uint32_t count = 0;
   while (lines.next()) ++count;
@@ -108,6 +114,26 @@ void BM_Symbols(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * doc.text.size()));
 }
 BENCHMARK(BM_Symbols);
+
+// A text that parses: the whole parse, then no diagnostic.
+void BM_DiagnosticsClean(benchmark::State& state) {
+  static const std::string text = make_text(kDocumentBytes);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(vesk_lsp::diagnostics::compute_diagnostics(text));
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_DiagnosticsClean);
+
+// The error in the last line: the whole parse, then the end-of-text placement.
+void BM_DiagnosticsErrorAtEnd(benchmark::State& state) {
+  const auto& doc = document();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(vesk_lsp::diagnostics::compute_diagnostics(doc.text));
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * doc.text.size()));
+}
+BENCHMARK(BM_DiagnosticsErrorAtEnd);
 
 }  // namespace
 

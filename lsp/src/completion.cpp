@@ -135,10 +135,7 @@ boost::json::array compute_completions(std::string_view text, std::uint32_t line
   }
 
   std::int64_t depth = 0;
-  for (const char c : before) {
-    if (c == '{') ++depth;
-    else if (c == '}') --depth;
-  }
+  for (const char c : before) depth += static_cast<int>(c == '{') - static_cast<int>(c == '}');
   return depth < 1 ? to_array(kTopLevelSnippets) : to_array(kInBlockItems);
 }
 

@@ -45,3 +45,35 @@ TEST(DiagnosticsPlacementTest, ExactJson) {
             R"("severity":1,"source":"vesk-lsp",)"
             R"("message":"Node parse error: Parsing Error: ContextError { context: [], cause: None }"})");
 }
+
+TEST(DiagnosticsTest, ThroughTheParser) {
+  const std::string tail = " parse error: Parsing Error: ContextError { context: [], cause: None }";
+  struct Case {
+    std::string text;
+    std::string message;  // empty: the text parses
+    std::uint32_t line = 0;
+    std::uint32_t character = 0;
+  };
+  const Case cases[] = {
+      {"", ""},
+      {"rect @a { w: 10 }\n", ""},
+      {"# only a comment\n\n", ""},
+      {"rect @a {", "Node" + tail, 0, 9},
+      {"rectangle @r { }\nrect @ok { }\n", "Node" + tail, 1, 12},  // error in line 0, placed at the end
+      {"style s\n{\n}", "Style" + tail, 2, 1},
+      {"import \"x\"\r\n", "Import" + tail, 0, 10},
+      {"edge {\n  from: \n}\n\n", "Edge" + tail, 3, 0},
+      {"@card -> absolute: x\n\xC3\xA9\xF0\x9F\x98\x80", "Constraint" + tail, 1, 3},
+  };
+  for (const auto& c : cases) {
+    const auto diagnostics = diagnostics::compute_diagnostics(c.text);
+    if (c.message.empty()) {
+      EXPECT_TRUE(diagnostics.empty()) << c.text;
+      continue;
+    }
+    ASSERT_EQ(diagnostics.size(), 1u) << c.text;
+    const auto expected = diagnostics::error_diagnostic(c.text, c.message);
+    EXPECT_EQ(expected.range.start, (protocol::Position{c.line, c.character})) << c.text;
+    EXPECT_EQ(boost::json::serialize(diagnostics[0]), boost::json::serialize(protocol::to_json(expected))) << c.text;
+  }
+}

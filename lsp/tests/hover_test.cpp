@@ -1,5 +1,7 @@
 #include "hover.hpp"
 
+#include "vesk/core/parser.hpp"
+
 #include <boost/json.hpp>
 #include <gtest/gtest.h>
 
@@ -153,4 +155,46 @@ TEST(HoverTest, ExactJson) {
   EXPECT_EQ(boost::json::serialize(compute_hover("@card", 0, 0, &graph)),
             "{\"contents\":{\"kind\":\"markdown\",\"value\":\"**Rect** \xE2\x80\x94 200\xC3\x97" "100\"}}");
   EXPECT_EQ(boost::json::serialize(compute_hover("x", 0, 5, &graph)), "null");
+}
+
+TEST(HoverTest, ThroughTheParser) {
+  const std::string text =
+      "rect @card { w: 200 h: 100 }\n"
+      "ellipse @dot { w: 50 h: 25.5 }\n"
+      "path @line { }\n"
+      "text @label \"Hi\" { }\n"
+      "@box { }\n"
+      "group @stack {\n"
+      "  layout: column gap=8\n"
+      "}\n"
+      "# @root\n";
+  auto parsed = vesk_core::parser::parse_document(text);
+  ASSERT_TRUE(parsed.ok()) << parsed.error();
+  const SceneGraph& graph = parsed.value();
+  struct Case {
+    std::uint32_t line;
+    std::uint32_t character;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {0, 6, kCardSummary},
+      {0, 0, kRect},
+      {1, 9, "**Ellipse** \u2014 rx=50, ry=25.5"},
+      {2, 6, "**Path** \u2014 0 commands"},
+      {3, 6, "**Text** \u2014 \"Hi\""},
+      {4, 1, "**Generic (placeholder)** `@box`"},
+      {5, 7, "**Group** `@stack`"},
+      {6, 3, "**layout:** \u2014 Children arrangement mode.\n\nValues: `column`, `row`, `grid`, `free`\n"
+             "Modifiers: `gap=N`, `pad=N`, `cols=N`"},
+      {8, 3, "**Root** `@root`"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(hover_value(text, c.line, c.character, &graph), c.expected) << c.line << ':' << c.character;
+  }
+
+  // A text that does not parse has no graph: keywords still answer, "@" words do not.
+  const std::string broken = text + "rect @late {";
+  ASSERT_FALSE(vesk_core::parser::parse_document(broken).ok());
+  EXPECT_EQ(hover_value(broken, 0, 6, nullptr), std::nullopt);
+  EXPECT_EQ(hover_value(broken, 0, 0, nullptr), kRect);
 }

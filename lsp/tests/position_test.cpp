@@ -45,10 +45,18 @@ TEST(PositionTest, Utf16ColumnsToBytes) {
       {"\xF0\x9F\x98\x80z", 2, 4},  // astral: two code units, four bytes
       {"\xF0\x9F\x98\x80z", 1, 0},  // inside the surrogate pair: boundary before
       {"\xF0\x9F\x98\x80z", 3, 5},
+      {"\xF0", 2, 1},      // cut-off character: clamped to the line, never past it
+      {"a\xE2\x82", 9, 3},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(byte_offset(c.line, c.character), c.offset) << c.line << " @" << c.character;
   }
+}
+
+TEST(PositionTest, AsciiIsTheIdentity) {
+  const std::string line = "rect @card { w: 1 }";
+  for (std::uint32_t i = 0; i <= line.size(); ++i) EXPECT_EQ(byte_offset(line, i), i);
+  EXPECT_EQ(utf16_length(line), line.size());
 }
 
 TEST(PositionTest, Utf16Length) {

@@ -1,5 +1,7 @@
 #include "symbols.hpp"
 
+#include "vesk/core/parser.hpp"
+
 #include <boost/json.hpp>
 #include <gtest/gtest.h>
 
@@ -119,4 +121,34 @@ TEST(SymbolsTest, TruncatedUtf8DoesNotCrash) {
   for (const std::string text : {"style \xE2\x80", "rect @card\xE2\x80", "@card \xE2\x80", "\xE2\x80", "@\xF0"}) {
     (void)compute_symbols(text, &graph, kUri);
   }
+}
+
+TEST(SymbolsTest, ThroughTheParser) {
+  const std::string text =
+      "style accent {\n"
+      "  fill: #6C5CE7\n"
+      "}\n"
+      "group @main {\n"
+      "  layout: column\n"
+      "  rect @card {\n"
+      "    use: accent\n"
+      "  }\n"
+      "  rect {\n"
+      "  }\n"
+      "  text @title \"Hello @card\" { }\n"
+      "}\n"
+      "@card -> center_in: main\n"
+      "@spot { }\n"
+      "ellipse @orb { }\n";
+  auto parsed = vesk_core::parser::parse_document(text);
+  ASSERT_TRUE(parsed.ok()) << parsed.error();
+  EXPECT_EQ(summary(compute_symbols(text, &parsed.value(), kUri)),
+            (std::vector<std::string>{"style accent|5|0|14", "group @main|3|3|13", "rect @card|19|5|14",
+                                      "text @title|15|10|31", "@spot|19|13|9", "ellipse @orb|19|14|16"}));
+
+  // Unparsable: the style lines are still listed, wherever they stand.
+  const std::string broken = text + "  style late {\nrect @bad {";
+  ASSERT_FALSE(vesk_core::parser::parse_document(broken).ok());
+  EXPECT_EQ(summary(compute_symbols(broken, nullptr, kUri)),
+            (std::vector<std::string>{"style accent|5|0|14", "style late|5|15|14"}));
 }
