@@ -4,6 +4,8 @@
 #include <boost/json/parse.hpp>
 #include <boost/json/serialize.hpp>
 
+#include <utility>
+
 namespace vesk_lsp::jsonrpc {
 
 namespace json = boost::json;
@@ -25,7 +27,7 @@ std::variant<Message, DecodeError> decode(std::string_view body) {
   json::value doc = json::parse(json::string_view(body.data(), body.size()), ec, {}, options);
   if (ec) return DecodeError{code::kParseError};
 
-  const json::object* obj = doc.if_object();
+  json::object* obj = doc.if_object();
   if (obj == nullptr) return DecodeError{code::kInvalidRequest};
   const json::value* version = obj->if_contains("jsonrpc");
   if (version == nullptr || !version->is_string() || version->get_string() != "2.0") {
@@ -33,12 +35,12 @@ std::variant<Message, DecodeError> decode(std::string_view body) {
   }
 
   Message msg;
-  const json::value* id = obj->if_contains("id");
+  const json::value* id = std::as_const(*obj).if_contains("id");
 
   if (const json::value* method = obj->if_contains("method")) {
     if (!method->is_string()) return DecodeError{code::kInvalidRequest};
     msg.method = std::string(method->get_string());
-    if (const json::value* params = obj->if_contains("params")) msg.params = *params;
+    if (json::value* params = obj->if_contains("params")) msg.params = std::move(*params);
     if (id != nullptr) {
       if (!valid_id(*id)) return DecodeError{code::kInvalidRequest};
       msg.kind = Message::Kind::kRequest;
