@@ -323,8 +323,12 @@ class Queue {
   // there, up to `max` in all. A marker (end, undecodable) comes alone.
   std::vector<Incoming> pop_batch(std::size_t max) {
     std::unique_lock lock(mutex_);
-    not_empty_.wait(lock, [&] { return !items_.empty(); });
+    not_empty_.wait(lock, [&] { return !items_.empty() || finished_; });
     std::vector<Incoming> out;
+    if (items_.empty()) {
+      out.emplace_back();  // the reader is gone: an end
+      return out;
+    }
     while (!items_.empty() && out.size() < max) {
       const bool marker = items_.front().kind != Incoming::Kind::kMessage;
       if (marker && !out.empty()) break;
@@ -334,6 +338,13 @@ class Queue {
     }
     not_full_.notify_one();
     return out;
+  }
+
+  // The reader has ended (also when it failed without a marker).
+  void finish() {
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+    not_empty_.notify_all();
   }
 
   void stop() {
@@ -348,6 +359,7 @@ class Queue {
   std::condition_variable not_empty_;
   std::deque<Incoming> items_;
   bool stopped_ = false;
+  bool finished_ = false;
 };
 
 }  // namespace
@@ -360,19 +372,38 @@ int serve(transport::ByteSource& source, transport::Sink& sink, const ServerFact
   std::atomic<bool> stopping{false};
 
   std::thread reader_thread([&] {
-    transport::MessageReader reader(source);
-    for (;;) {
-      Incoming in;
-      try {
-        in = read_incoming(reader);
-      } catch (const std::exception&) {
-        in = Incoming{Incoming::Kind::kUndecodable, {}, code::kParseError};
+    try {
+      transport::MessageReader reader(source);
+      for (;;) {
+        Incoming in;
+        try {
+          in = read_incoming(reader);
+        } catch (const std::exception&) {
+          in = Incoming{Incoming::Kind::kUndecodable, {}, code::kParseError};
+        }
+        if (stopping.load()) in = Incoming{};  // interrupted: an end, whatever was read
+        const bool last = in.kind != Incoming::Kind::kMessage;
+        if (!queue.push(std::move(in)) || last) break;
       }
-      if (stopping.load()) in = Incoming{};  // interrupted: an end, whatever was read
-      const bool last = in.kind != Incoming::Kind::kMessage;
-      if (!queue.push(std::move(in)) || last) return;
+    } catch (...) {
+      // Out of memory while queueing: the dispatcher sees an end.
     }
+    queue.finish();
   });
+
+  // Stop the reader however the loop ends: wake it from a full queue or a blocked read.
+  struct StopReader {
+    std::atomic<bool>& stopping;
+    Queue& queue;
+    transport::ByteSource& source;
+    std::thread& thread;
+    ~StopReader() {
+      stopping.store(true);
+      queue.stop();
+      source.interrupt();
+      thread.join();
+    }
+  } stop_reader{stopping, queue, source, reader_thread};
 
   int status = 0;
   for (;;) {
@@ -392,11 +423,6 @@ int serve(transport::ByteSource& source, transport::Sink& sink, const ServerFact
     }
   }
 
-  // Stop the reader: wake it from a full queue or a blocked read.
-  stopping.store(true);
-  queue.stop();
-  source.interrupt();
-  reader_thread.join();
   return status;
 }
 
