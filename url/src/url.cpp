@@ -175,6 +175,7 @@ void Parser::shorten_path() {
 
 std::optional<Url> Parser::run(std::string_view text, const Url* base) {
   Parser parser(preprocess(text), base);
+  parser.url_.path_.reserve(parser.in_.size());  // the path is most of a document URI
   return parser.parse();
 }
 

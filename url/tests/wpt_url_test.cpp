@@ -103,7 +103,7 @@ TEST_F(WptUrl, UrlTestData) {
   EXPECT_GT(passed, 0) << "no entries read";
 }
 
-// Hosts go through "https://{input}/x"; the host and hostname must be the expected ASCII form.
+// Hosts go through "https://{input}/x"; host, hostname and href must carry the expected ASCII form.
 TEST_F(WptUrl, ToAscii) {
   int passed = 0;
   int known = 0;
@@ -120,7 +120,8 @@ TEST_F(WptUrl, ToAscii) {
       const std::string output = str(entry, "output");
       if (!url) {
         diff = "failed, expected " + output;
-      } else if (url->host() != output || url->hostname() != output || url->pathname() != "/x") {
+      } else if (url->host() != output || url->hostname() != output || url->pathname() != "/x" ||
+                 url->href() != "https://" + output + "/x") {
         diff = "got " + url->href() + ", expected host " + output;
       }
     }
@@ -134,6 +135,27 @@ TEST_F(WptUrl, ToAscii) {
     }
   }
   std::cout << "toascii: " << passed << " passed, " << known << " known ICU-version differences\n";
+  EXPECT_GT(passed, 0) << "no entries read";
+}
+
+// The UTF-8 column of the percent-encoding data, as the query of a special URL.
+TEST_F(WptUrl, PercentEncodingUtf8) {
+  int passed = 0;
+  const json::value data = load("percent-encoding.json");
+  for (const json::value& item : data.as_array()) {
+    if (!item.is_object()) continue;
+    const json::object& entry = item.as_object();
+    const json::object& output = entry.at("output").as_object();
+    if (!output.contains("utf-8")) continue;
+    const std::string input = str(entry, "input");
+    std::optional<vesk_url::Url> url = vesk_url::parse("https://doesnotmatter.invalid/?" + input);
+    ASSERT_TRUE(url) << input;
+    std::string expected = "?";
+    expected += output.at("utf-8").as_string();
+    EXPECT_EQ(url->search(), expected) << input;
+    ++passed;
+  }
+  std::cout << "percent-encoding: " << passed << " passed\n";
   EXPECT_GT(passed, 0) << "no entries read";
 }
 
