@@ -10,6 +10,8 @@
 #include "vesk/core/model.hpp"
 #include "vesk/core/parser.hpp"
 
+#include "scene_gen.hpp"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -29,21 +31,7 @@ struct Document {
   std::uint32_t last_line = 0;
 };
 
-// Style blocks and nested node blocks, each unit about 300 bytes, closed by
-// an unfinished property line.
-std::string make_text(std::size_t bytes) {
-  std::string text;
-  for (std::size_t i = 0; text.size() < bytes; ++i) {
-    const std::string n = std::to_string(i);
-    text += "style s" + n + " {\n  fill: #6C5CE7\n  corner: 4\n}\n";
-    text += "# unit " + n + "\ngroup @g" + n + " {\n  layout: column gap=8 pad=4\n";
-    text += "  rect @r" + n + " {\n    w: 120 h: 40\n    fill: #FF6B6B\n    use: s" + n +
-            "\n    ## status: draft\n  }\n";
-    text += "  text @t" + n + " \"Label " + n + "\" {\n    font: \"Inter\" 600 14\n  }\n";
-    text += "  ellipse @e" + n + " { w: 20 h: 20 }\n}\n";
-  }
-  return text;
-}
+std::string make_text(std::size_t bytes) { return vesk_bench::generate_scene(bytes, 1); }
 
 Document make_document(std::size_t bytes) {
   Document doc;
@@ -54,7 +42,9 @@ Document make_document(std::size_t bytes) {
     std::exit(1);
   }
   doc.graph = std::move(parsed).value();
-  doc.text += "rect @r0 {\n  fill:";  // the graph is that of the text before this line
+  // The graph is that of the text before these two lines.
+  const auto& last = doc.graph.node(static_cast<NodeIndex>(doc.graph.node_count() - 1));
+  doc.text += "rect @" + std::string(last.id.resolve()) + " {\n  fill:";
   vesk_lsp::position::LineCursor lines(doc.text);
   std::uint32_t count = 0;
   while (lines.next()) ++count;
@@ -98,7 +88,11 @@ BENCHMARK(BM_HoverKeywordLastLine);
 
 void BM_HoverNodeLastLine(benchmark::State& state) {
   const auto& doc = document();
-  const auto line = doc.last_line - 1;  // "rect @r0 {"
+  const auto line = doc.last_line - 1;  // "rect @<last node> {"
+  if (vesk_lsp::hover::compute_hover(doc.text, line, 7, &doc.graph).is_null()) {
+    state.SkipWithError("no node under the cursor");
+    return;
+  }
   for (auto _ : state) {
     benchmark::DoNotOptimize(vesk_lsp::hover::compute_hover(doc.text, line, 7, &doc.graph));
   }
@@ -111,6 +105,10 @@ void BM_Symbols(benchmark::State& state) {
   for (auto _ : state) {
     benchmark::DoNotOptimize(vesk_lsp::symbols::compute_symbols(doc.text, &doc.graph, "file:///bench.vesk"));
   }
+  state.counters["symbols"] = static_cast<double>(
+      vesk_lsp::symbols::compute_symbols(doc.text, &doc.graph, "file:///bench.vesk").size());
+  state.counters["lines"] = doc.last_line + 1;
+  state.counters["bytes"] = static_cast<double>(doc.text.size());
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * doc.text.size()));
 }
 BENCHMARK(BM_Symbols);
