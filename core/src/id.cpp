@@ -61,6 +61,16 @@ struct TextHash {
   std::size_t operator()(std::string_view text) const { return text_hash(text); }
 };
 
+// Per-thread cache of recent lookups, indexed by hash: a hit skips the
+// shard lock. Entries point at interned texts, which are never freed.
+struct CacheEntry {
+  const char* data = nullptr;
+  std::size_t size = 0;
+  std::uint32_t handle = 0;  // 0: empty
+};
+constexpr std::size_t kCacheEntries = 1024;
+thread_local CacheEntry tl_cache[kCacheEntries];
+
 [[noreturn]] void interner_full() {
   std::fputs("vesk_core: identifier interner is full\n", stderr);
   std::abort();
@@ -86,21 +96,33 @@ Interner& Interner::instance() {
 
 std::uint32_t Interner::intern(std::string_view text) {
   const std::size_t h = text_hash(text);
+  CacheEntry& cached = tl_cache[h & (kCacheEntries - 1)];
+  if (cached.handle != 0 && cached.size == text.size() &&
+      (text.empty() || std::memcmp(cached.data, text.data(), text.size()) == 0)) {
+    return cached.handle;
+  }
   // The map hashes the low bits; pick the shard from the high ones.
   const std::uint32_t shard_index = static_cast<std::uint32_t>(h >> (sizeof(std::size_t) * 8 - kShardBits));
   Shard& shard = shards_[shard_index];
   {
     std::shared_lock lock(shard.mutex);
-    if (auto it = shard.handles.find(text); it != shard.handles.end()) return it->second;
+    if (auto it = shard.handles.find(text); it != shard.handles.end()) {
+      cached = {it->first.data(), it->first.size(), it->second};
+      return it->second;
+    }
   }
   std::unique_lock lock(shard.mutex);
-  if (auto it = shard.handles.find(text); it != shard.handles.end()) return it->second;
+  if (auto it = shard.handles.find(text); it != shard.handles.end()) {
+    cached = {it->first.data(), it->first.size(), it->second};
+    return it->second;
+  }
   if (shard.texts.size() >= kMaxPerShard) interner_full();
   const auto seq = static_cast<std::uint32_t>(shard.texts.size());
   const std::string_view stored(shard.arena.store(text), text.size());
   const std::uint32_t handle = ((seq + 1) << kShardBits) | shard_index;
   shard.texts.push_back(stored);
   shard.handles.emplace(stored, handle);
+  cached = {stored.data(), stored.size(), handle};
   return handle;
 }
 

@@ -44,11 +44,13 @@ std::size_t run_length(std::string_view text, AsciiPred ascii, WidePred wide) {
 }
 
 std::size_t ident_run(std::string_view text) {
-  return run_length(text, [](unsigned char b) { return kAsciiIdent[b]; }, ident_char);
+  return run_length(
+      text, [](unsigned char b) { return kAsciiIdent[b]; }, [](char32_t c) { return ident_char(c); });
 }
 
 std::size_t white_space_run(std::string_view text) {
-  return run_length(text, ascii_white_space, white_space);
+  return run_length(
+      text, [](unsigned char b) { return ascii_white_space(b); }, [](char32_t c) { return white_space(c); });
 }
 
 // Bytes before the first byte of `stops` (all ASCII, so never inside a character).
@@ -137,9 +139,21 @@ std::optional<float> parse_number(Input& in) {
   const bool negative = consume(in, '-');
   const auto integer = take_digits1(in);
   if (!integer) return std::nullopt;
-  if (consume(in, '.')) take_digits(in);
-  const std::string_view text = start.substr(0, start.size() - in.size());
+  std::string_view fraction;
+  if (consume(in, '.')) fraction = take_digits(in);
 
+  // Up to 7 digits: the digits as an integer and the power of ten are both
+  // exact in f32, so one division rounds correctly.
+  if (integer->size() + fraction.size() <= 7) {
+    std::uint32_t mantissa = 0;
+    for (char c : *integer) mantissa = mantissa * 10 + static_cast<std::uint32_t>(c - '0');
+    for (char c : fraction) mantissa = mantissa * 10 + static_cast<std::uint32_t>(c - '0');
+    static constexpr float kPowers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f};
+    const float value = static_cast<float>(mantissa) / kPowers[fraction.size()];
+    return negative ? -value : value;
+  }
+
+  const std::string_view text = start.substr(0, start.size() - in.size());
   float value = 0;
   const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value,
                                          std::chars_format::fixed);
@@ -202,11 +216,10 @@ namespace {
 
 model::Annotation keyed_annotation(std::string_view key, std::string_view value) {
   using Kind = model::Annotation::Kind;
-  const std::string text(value);
-  if (key == "tag") return {Kind::Tag, text};
-  if (key == "accept") return {Kind::Accept, text};
-  if (key == "status") return {Kind::Status, text};
-  if (key == "priority") return {Kind::Priority, text};
+  if (key == "tag") return {Kind::Tag, std::string(value)};
+  if (key == "accept") return {Kind::Accept, std::string(value)};
+  if (key == "status") return {Kind::Status, std::string(value)};
+  if (key == "priority") return {Kind::Priority, std::string(value)};
   std::string described;
   described.reserve(key.size() + 2 + value.size());
   described.append(key).append(": ").append(value);

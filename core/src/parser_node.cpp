@@ -68,7 +68,16 @@ NodeKind build_kind(Head head, Slots& slots, std::string& content) {
   return NodeKind{NodeKind::Generic{}};
 }
 
-// Reads one body item into `node`; children recurse through parse_node.
+bool read_node(Input& in, std::size_t depth, ParsedNode& node);
+
+// Stands in for the id until the head is read.
+NodeId placeholder_id() {
+  static const NodeId id = NodeId::intern("root");
+  return id;
+}
+
+// Reads one body item into `node`; a child is read in place at the end of
+// `node.children`.
 bool parse_body_item(Input& in, ParsedNode& node, Slots& slots, std::size_t depth) {
   if (starts_with(in, "##")) {
     auto annotation = parse_annotation(in);
@@ -77,10 +86,7 @@ bool parse_body_item(Input& in, ParsedNode& node, Slots& slots, std::size_t dept
     return true;
   }
   if ((starts_with(in, '@') && is_node_head(in)) || child_keyword(in)) {
-    auto child = parse_node(in, depth + 1);
-    if (!child) return false;
-    node.children.push_back(std::move(*child));
-    return true;
+    return read_node(in, depth + 1, node.children.emplace_back(placeholder_id()));
   }
   if (starts_with(in, "anim")) {
     auto frame = parse_anim_block(in);
@@ -90,6 +96,58 @@ bool parse_body_item(Input& in, ParsedNode& node, Slots& slots, std::size_t dept
   }
   return parse_node_property(in, node.style, node.use_styles, slots.width, slots.height,
                              slots.layout);
+}
+
+// The head and body of one block, into `node`.
+bool read_node(Input& in, std::size_t depth, ParsedNode& node) {
+  if (depth > kMaxNestingDepth) return false;
+
+  Head head = Head::Generic;
+  if (!starts_with(in, '@')) {
+    const auto keyword = keyword_prefix(in);
+    if (!keyword) return false;
+    head = *keyword;
+    in.remove_prefix(kKeywords[static_cast<std::size_t>(head)].word.size());
+  }
+  take_blanks(in);
+
+  if (consume(in, '@')) {
+    const auto ident = take_ident(in);
+    if (!ident) return false;
+    node.id = NodeId::intern(*ident);
+  } else {
+    node.id = NodeId::with_prefix("_anon");
+  }
+  take_blanks(in);
+
+  std::string content;
+  if (head == Head::Text && starts_with(in, '"')) {
+    const auto quoted = parse_quoted_string(in);
+    if (!quoted) return false;
+    content.assign(quoted->data(), quoted->size());
+  }
+  take_blanks(in);
+  if (!consume(in, '{')) return false;
+
+  Slots slots;
+  for (;;) {
+    skip_leading_comments(in);
+    if (consume(in, '}')) break;
+    if (!parse_body_item(in, node, slots, depth)) return false;
+  }
+  node.kind = build_kind(head, slots, content);
+  return true;
+}
+
+model::SceneNode to_scene_node(ParsedNode& record) {
+  model::SceneNode scene_node(record.id, std::move(record.kind));
+  scene_node.style = std::move(record.style);
+  for (NodeId use : record.use_styles) scene_node.use_styles.push_back(use);
+  for (auto& constraint : record.constraints) scene_node.constraints.push_back(std::move(constraint));
+  for (auto& frame : record.animations) scene_node.animations.push_back(std::move(frame));
+  scene_node.annotations = std::move(record.annotations);
+  scene_node.comments = std::move(record.comments);
+  return scene_node;
 }
 
 }  // namespace
@@ -108,44 +166,8 @@ ParsedNode::~ParsedNode() {
 }
 
 std::optional<ParsedNode> parse_node(Input& in, std::size_t depth) {
-  if (depth > kMaxNestingDepth) return std::nullopt;
-
-  Head head = Head::Generic;
-  if (!starts_with(in, '@')) {
-    const auto keyword = keyword_prefix(in);
-    if (!keyword) return std::nullopt;
-    head = *keyword;
-    in.remove_prefix(kKeywords[static_cast<std::size_t>(head)].word.size());
-  }
-  take_blanks(in);
-
-  std::optional<NodeId> id;
-  if (consume(in, '@')) {
-    const auto ident = take_ident(in);
-    if (!ident) return std::nullopt;
-    id = NodeId::intern(*ident);
-  } else {
-    id = NodeId::with_prefix("_anon");
-  }
-  take_blanks(in);
-
-  std::string content;
-  if (head == Head::Text && starts_with(in, '"')) {
-    const auto quoted = parse_quoted_string(in);
-    if (!quoted) return std::nullopt;
-    content.assign(quoted->data(), quoted->size());
-  }
-  take_blanks(in);
-  if (!consume(in, '{')) return std::nullopt;
-
-  ParsedNode node(*id);
-  Slots slots;
-  for (;;) {
-    skip_leading_comments(in);
-    if (consume(in, '}')) break;
-    if (!parse_body_item(in, node, slots, depth)) return std::nullopt;
-  }
-  node.kind = build_kind(head, slots, content);
+  std::optional<ParsedNode> node(std::in_place, placeholder_id());
+  if (!read_node(in, depth, *node)) return std::nullopt;
   return node;
 }
 
@@ -163,14 +185,7 @@ void insert_node_recursive(model::SceneGraph& graph, model::NodeIndex parent, Pa
     stack.pop_back();
     ParsedNode& record = *top.record;
 
-    model::SceneNode scene_node(record.id, std::move(record.kind));
-    scene_node.style = std::move(record.style);
-    for (NodeId use : record.use_styles) scene_node.use_styles.push_back(use);
-    for (auto& constraint : record.constraints) scene_node.constraints.push_back(std::move(constraint));
-    for (auto& frame : record.animations) scene_node.animations.push_back(std::move(frame));
-    scene_node.annotations = std::move(record.annotations);
-    scene_node.comments = std::move(record.comments);
-    const model::NodeIndex index = graph.add_node(top.parent, std::move(scene_node));
+    const model::NodeIndex index = graph.add_node(top.parent, to_scene_node(record));
 
     for (auto it = record.children.rbegin(); it != record.children.rend(); ++it) {
       stack.push_back({index, &*it});

@@ -95,3 +95,29 @@ TEST(NodeIdTest, ConcurrentMixedInternAndResolveAgree) {
   for (auto& th : threads) th.join();
   EXPECT_EQ(mismatches.load(), 0);
 }
+
+TEST(NodeIdTest, RepeatedLookupsAgreeBeyondTheCacheSize) {
+  // More texts than the per-thread lookup cache holds, so slots are shared
+  // and replaced; every lookup must still give the text's own handle.
+  std::vector<std::string> texts;
+  std::vector<NodeId> ids;
+  for (int i = 0; i < 5000; ++i) {
+    texts.push_back("cached_" + std::to_string(i));
+    ids.push_back(NodeId::intern(texts.back()));
+  }
+  for (int round = 0; round < 2; ++round) {
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      const NodeId again = NodeId::intern(texts[i]);
+      ASSERT_EQ(again, ids[i]) << texts[i];
+      ASSERT_EQ(again.resolve(), texts[i]);
+    }
+  }
+  // A prefix of a cached text is a different text.
+  EXPECT_NE(NodeId::intern("cached_1"), NodeId::intern("cached_10"));
+  EXPECT_NE(NodeId::intern(""), NodeId::intern("cached_1"));
+  // Another thread sees the same handles.
+  std::thread other([&] {
+    for (std::size_t i = 0; i < texts.size(); i += 7) EXPECT_EQ(NodeId::intern(texts[i]), ids[i]);
+  });
+  other.join();
+}

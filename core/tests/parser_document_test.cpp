@@ -1,6 +1,8 @@
 #include "vesk/core/parser.hpp"
 #include "vesk/core/parser_detail.hpp"
 
+#include "scene_gen.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -294,6 +296,38 @@ TEST(DocumentTest, NonAsciiStaysOnCharacterBoundaries) {
   EXPECT_EQ(by_id(graph, "τ").kind, NodeKind{NodeKind::Text{"日本語"}});
   EXPECT_EQ(by_id(graph, "Ωmega").constraints.size(), 1u);
   EXPECT_EQ(graph.node_count(), 4u);
+}
+
+TEST(DocumentTest, GeneratedScenesParse) {
+  for (unsigned seed : {1u, 2u, 3u, 42u}) {
+    const std::string text = vesk_bench::generate_scene(200000, seed);
+    ASSERT_GE(text.size(), 200000u);
+    EXPECT_EQ(text, vesk_bench::generate_scene(200000, seed));
+    const auto result = parse_document(text);
+    ASSERT_TRUE(result.ok()) << "seed " << seed;
+    const SceneGraph& graph = result.value();
+    EXPECT_GT(graph.node_count(), 1000u);
+    EXPECT_FALSE(graph.edges.empty());
+    EXPECT_EQ(graph.imports.size(), 2u);
+    EXPECT_GE(graph.styles.size(), 4u);
+    // Every kind, and the parts that only a full reading fills.
+    bool kinds[7] = {};
+    std::size_t constraints = 0, animations = 0, annotations = 0, comments = 0, shadows = 0;
+    for (const SceneNode& node : graph.nodes()) {
+      kinds[node.kind.value.index()] = true;
+      constraints += node.constraints.size();
+      animations += node.animations.size();
+      annotations += node.annotations.size();
+      comments += node.comments.size();
+      shadows += node.style.shadow.has_value();
+    }
+    for (bool seen : kinds) EXPECT_TRUE(seen) << "seed " << seed;
+    EXPECT_GT(constraints, 0u);
+    EXPECT_GT(animations, 0u);
+    EXPECT_GT(annotations, 0u);
+    EXPECT_GT(comments, 0u);
+    EXPECT_GT(shadows, 0u);
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -147,6 +148,28 @@ TEST(NumberTest, OutOfRangeSaturatesWithSign) {
   const std::string long_one = "1." + std::string(100000, '0') + "1";
   in = long_one;
   EXPECT_EQ(parse_number(in), 1.0f);
+}
+
+TEST(NumberTest, ShortNumbersMatchFullConversion) {
+  // Short inputs take a shortcut; it must round exactly like the general path.
+  std::uint64_t state = 12345;
+  for (int i = 0; i < 200000; ++i) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    const unsigned digits = 1 + static_cast<unsigned>((state >> 33) % 7);
+    const unsigned point = static_cast<unsigned>((state >> 40) % (digits + 1));
+    std::string text = (state & 1) ? "-" : "";
+    for (unsigned d = 0; d < digits; ++d) {
+      if (d == point && d > 0) text += '.';
+      text += static_cast<char>('0' + (state >> (d * 4 + 3)) % 10);
+    }
+    float expected = 0;
+    std::from_chars(text.data(), text.data() + text.size(), expected, std::chars_format::fixed);
+    Input in = text;
+    const auto n = parse_number(in);
+    ASSERT_TRUE(n) << text;
+    ASSERT_EQ(*n, expected) << text;
+    ASSERT_EQ(std::signbit(*n), std::signbit(expected)) << text;
+  }
 }
 
 TEST(NumberTest, FailuresKeepTheSignConsumed) {

@@ -158,7 +158,7 @@ TEST(NodeBlockTest, DeepTreeIsFreedWithoutRecursion) {
   // Built by hand: far deeper than the parser allows.
   auto root = std::make_unique<ParsedNode>(NodeId::intern("deep"));
   ParsedNode* at = root.get();
-  for (int i = 0; i < 200000; ++i) {
+  for (int i = 0; i < 100000; ++i) {
     at->children.emplace_back(NodeId::intern("deep"));
     at = &at->children.back();
   }

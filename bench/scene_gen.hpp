@@ -1,0 +1,15 @@
+#pragma once
+// Generator of large, valid Vesk documents for benchmarks and tests.
+
+#include <cstddef>
+#include <string>
+
+namespace vesk_bench {
+
+// A document of about `target_bytes` (at least one scene block), the same for
+// the same arguments: imports, named styles, nested node blocks of every kind
+// with every property kind, annotations, anim blocks, comments, edges and
+// constraint lines.
+std::string generate_scene(std::size_t target_bytes, unsigned seed);
+
+}  // namespace vesk_bench
