@@ -110,7 +110,7 @@ int run(int in, int out, int err) {
   // Keep large blocks in their own mappings, returned on release: a freed
   // input buffer would otherwise raise glibc's threshold and the graph and the
   // output would then grow on the heap, which is not given back.
-  ::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+  ::mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
   std::string input;
   if (!read_all(in, input)) {
     report(err, "failed to read stdin: ", std::strerror(errno));
