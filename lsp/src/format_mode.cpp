@@ -2,6 +2,7 @@
 
 #include "vesk/core/format.hpp"
 
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -106,6 +107,10 @@ std::optional<std::size_t> first_invalid_utf8(std::string_view text) {
 }
 
 int run(int in, int out, int err) {
+  // Keep large blocks in their own mappings, returned on release: a freed
+  // input buffer would otherwise raise glibc's threshold and the graph and the
+  // output would then grow on the heap, which is not given back.
+  ::mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
   std::string input;
   if (!read_all(in, input)) {
     report(err, "failed to read stdin: ", std::strerror(errno));
@@ -115,9 +120,7 @@ int run(int in, int out, int err) {
     report(err, "failed to read stdin: stream is not valid UTF-8 at byte ", std::to_string(*bad));
     return kIoError;
   }
-  auto result = vesk_core::format::format_document(input, vesk_core::format::FormatConfig{true, false});
-  input.clear();
-  input.shrink_to_fit();
+  auto result = vesk_core::format::format_document_owned(std::move(input), vesk_core::format::FormatConfig{true, false});
   if (!result.ok()) {
     report(err, "vesk-lsp --format error: ", result.error());
     return kParseError;

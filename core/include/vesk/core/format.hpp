@@ -15,5 +15,8 @@ struct FormatConfig {
 
 // The canonical text, or the parse-error message unchanged.
 Result<std::string> format_document(std::string_view text, const FormatConfig& config);
+// The same on a text it takes over and releases once it is parsed, so that
+// the input and the canonical text are never held at the same time.
+Result<std::string> format_document_owned(std::string text, const FormatConfig& config);
 
 }  // namespace vesk_core::format
