@@ -227,14 +227,18 @@ void emit_layout_or_size(std::string& out, const NodeKind& kind, std::size_t dep
   }
 }
 
-// Everything of a node's block before its children.
-void emit_node_open(std::string& out, const SceneNode& node, std::size_t depth) {
+void emit_comments(std::string& out, const SceneNode& node, std::size_t depth) {
   for (const std::string& comment : node.comments) {
     indent(out, depth);
     out += "# ";
     out += comment;
     out.push_back('\n');
   }
+}
+
+// Everything of a node's block before its children.
+void emit_node_open(std::string& out, const SceneNode& node, std::size_t depth) {
+  emit_comments(out, node, depth);
   indent(out, depth);
   emit_head(out, node);
   const std::size_t inner = depth + 1;
@@ -482,7 +486,8 @@ void emit_node(std::string& out, const SceneGraph& graph, NodeIndex index, std::
   auto open = [&](NodeIndex at, std::size_t level) {
     const SceneNode& node = graph.node(at);
     if (std::holds_alternative<NodeKind::Root>(node.kind.value)) {
-      indent(out, level);  // the root has no text form
+      emit_comments(out, node, level);
+      indent(out, level);  // the root has no head: its block stops here
       return;
     }
     emit_node_open(out, node, level);
