@@ -61,3 +61,20 @@ TEST(FormatDocumentTest, EmptyAndCommentOnlyTextsGiveTheEmptyText) {
     }
   }
 }
+
+TEST(FormatDocumentTest, HoistGroupsBySpelledValue) {
+  // #F00 and #FF0000 are one colour, 0.5 and 0.50 one number; 1 and 1.5 differ.
+  const std::string source =
+      "rect @a { fill: #F00; opacity: 0.5 }\n"
+      "rect @b { fill: #FF0000; opacity: 0.50 }\n"
+      "rect @c { opacity: 1 }\n"
+      "rect @d { opacity: 1.5 }\n";
+  const auto result = format_document(source, FormatConfig{true, true});
+  ASSERT_TRUE(result.ok());
+  EXPECT_EQ(result.value(),
+            "style _auto_1 {\n  fill: #FF0000\n  opacity: 0.5\n}\n\n"
+            "rect @a {\n  w: 100 h: 100\n  use: _auto_1\n}\n\n"
+            "rect @b {\n  w: 100 h: 100\n  use: _auto_1\n}\n\n"
+            "rect @c {\n  w: 100 h: 100\n  opacity: 1\n}\n\n"
+            "rect @d {\n  w: 100 h: 100\n  opacity: 1.5\n}\n\n");
+}
