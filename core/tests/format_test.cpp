@@ -78,3 +78,13 @@ TEST(FormatDocumentTest, HoistGroupsBySpelledValue) {
             "rect @c {\n  w: 100 h: 100\n  opacity: 1\n}\n\n"
             "rect @d {\n  w: 100 h: 100\n  opacity: 1.5\n}\n\n");
 }
+
+TEST(FormatDocumentTest, HoistingKeepsStrokesInTheText) {
+  const std::string source = "rect @a { fill: #fff; stroke: #000 2 }\nrect @b { stroke: #000 2; fill: #FFF }\n";
+  const auto result = format_document(source, FormatConfig{true, true});
+  ASSERT_TRUE(result.ok());
+  EXPECT_EQ(result.value(),
+            "style _auto_1 {\n  fill: #FFFFFF\n}\n\n"
+            "rect @a {\n  w: 100 h: 100\n  use: _auto_1\n  stroke: #000000 2\n}\n\n"
+            "rect @b {\n  w: 100 h: 100\n  use: _auto_1\n  stroke: #000000 2\n}\n\n");
+}
