@@ -56,6 +56,12 @@ Unquoted unquoted_value(std::string_view value) {
   return Unquoted::Exact;
 }
 
+std::size_t blank_prefix(std::string_view text) {
+  std::size_t n = 0;
+  while (n < text.size() && (text[n] == ' ' || text[n] == '\t')) ++n;
+  return n;
+}
+
 bool reserved_key(std::string_view key) {
   return key == "tag" || key == "accept" || key == "status" || key == "priority";
 }
@@ -63,14 +69,14 @@ bool reserved_key(std::string_view key) {
 // How a free description written unquoted after "## " reads back.
 Unquoted unquoted_description(std::string_view text) {
   if (has_char(text, '\n') || has_edge_space(text)) return Unquoted::Impossible;
-  const std::size_t key_len = parser::span_of(text, parser::ident_char);
+  const std::size_t key_len = std::min(parser::span_of(text, parser::ident_char), text.size());
   if (key_len > 0) {
     std::string_view rest = text.substr(key_len);
-    rest.remove_prefix(parser::span_of(rest, parser::blank));
+    rest.remove_prefix(blank_prefix(rest));
     if (!rest.empty() && rest.front() == ':') {
       // Read as a keyed annotation: exact only in its normal form.
       rest.remove_prefix(1);
-      rest.remove_prefix(parser::span_of(rest, parser::blank));
+      rest.remove_prefix(blank_prefix(rest));
       const std::string_view key = text.substr(0, key_len);
       if (reserved_key(key) || has_char(rest, ';') || (!rest.empty() && rest.front() == '"')) {
         return Unquoted::Guarded;
@@ -227,14 +233,18 @@ void emit_layout_or_size(std::string& out, const NodeKind& kind, std::size_t dep
   }
 }
 
-// Everything of a node's block before its children.
-void emit_node_open(std::string& out, const SceneNode& node, std::size_t depth) {
+void emit_comments(std::string& out, const SceneNode& node, std::size_t depth) {
   for (const std::string& comment : node.comments) {
     indent(out, depth);
     out += "# ";
     out += comment;
     out.push_back('\n');
   }
+}
+
+// Everything of a node's block before its children.
+void emit_node_open(std::string& out, const SceneNode& node, std::size_t depth) {
+  emit_comments(out, node, depth);
   indent(out, depth);
   emit_head(out, node);
   const std::size_t inner = depth + 1;
@@ -482,7 +492,8 @@ void emit_node(std::string& out, const SceneGraph& graph, NodeIndex index, std::
   auto open = [&](NodeIndex at, std::size_t level) {
     const SceneNode& node = graph.node(at);
     if (std::holds_alternative<NodeKind::Root>(node.kind.value)) {
-      indent(out, level);  // the root has no text form
+      emit_comments(out, node, level);
+      indent(out, level);  // the root has no head: its block stops here
       return;
     }
     emit_node_open(out, node, level);

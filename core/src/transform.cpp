@@ -185,11 +185,20 @@ void hoist_styles(SceneGraph& graph) {
   std::size_t number = 0;
   for (Group& group : groups) {
     if (group.members.size() < 2) continue;
+    // A named style carries no stroke or shadow in the text: those stay on
+    // the nodes, so hoisting loses nothing from the canonical text.
+    Style shared = group.style;
+    shared.stroke.reset();
+    shared.shadow.reset();
+    if (shared.empty()) continue;
     const NodeId name = NodeId::intern("_auto_" + std::to_string(++number));
-    graph.styles.insert_or_assign(name, group.style);
+    graph.styles.insert_or_assign(name, std::move(shared));
     for (const NodeIndex member : group.members) {
       SceneNode& node = graph.node(member);
-      node.style = Style{};
+      Style kept;
+      kept.stroke = std::move(node.style.stroke);
+      kept.shadow = std::move(node.style.shadow);
+      node.style = std::move(kept);
       if (std::find(node.use_styles.begin(), node.use_styles.end(), name) == node.use_styles.end()) {
         node.use_styles.insert(node.use_styles.begin(), name);
       }

@@ -560,11 +560,14 @@ TEST(EmitDocumentTest, ReproducesTheCardExample) {
 TEST(EmitNodeTest, NestedRootKindWritesOnlyIndentation) {
   SceneGraph g;
   const NodeIndex outer = g.add_node(g.root, group("outer"));
-  const NodeIndex fake = g.add_node(outer, node("fake", NodeKind{NodeKind::Root{}}));
-  g.add_node(fake, rect("hidden"));
+  SceneNode fake = node("fake", NodeKind{NodeKind::Root{}});
+  fake.comments = {"c"};
+  fake.annotations = {note(Annotation::Kind::Tag, "t")};
+  const NodeIndex at = g.add_node(outer, std::move(fake));
+  g.add_node(at, rect("hidden"));
   std::string out;
   emit_node(out, g, outer, 0);
-  EXPECT_EQ(out, "group @outer {\n  }\n");
+  EXPECT_EQ(out, "group @outer {\n  # c\n  }\n");
 }
 
 TEST(EmitNodeTest, DeepChainWithoutRecursion) {

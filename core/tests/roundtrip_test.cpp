@@ -4,6 +4,8 @@
 #include "vesk/core/format.hpp"
 #include "vesk/core/parser.hpp"
 
+#include "scene_gen.hpp"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -239,6 +241,17 @@ TEST(RoundTripTest, GeneratedDocumentsReachAFixedPointInOneStep) {
     auto reparsed = parser::parse_document(once);
     ASSERT_TRUE(reparsed.ok());
     ASSERT_EQ(emitter::emit_document(reparsed.value()), once);
+  }
+}
+
+TEST(RoundTripTest, SceneGeneratorDocumentsReachAFixedPointInOneStep) {
+  for (unsigned seed = 1; seed <= 40; ++seed) {
+    const std::string source = vesk_bench::generate_scene(4000 + 500 * seed, seed);
+    const std::string once = format_ok(source);
+    ASSERT_EQ(format_ok(once), once) << "seed " << seed;
+    auto reparsed = parser::parse_document(once);
+    ASSERT_TRUE(reparsed.ok());
+    ASSERT_EQ(emitter::emit_document(reparsed.value()), once) << "seed " << seed;
   }
 }
 

@@ -217,22 +217,36 @@ TEST(HoistStylesTest, SkipsRootEmptyStylesSingletonsAndEdges) {
   EXPECT_TRUE(g.edges[0].use_styles.empty() && g.edges[1].use_styles.empty());
 }
 
-TEST(HoistStylesTest, StrokeAndShadowCountAndMoveWithTheStyle) {
+TEST(HoistStylesTest, StrokeAndShadowGroupButStayOnTheNodes) {
   SceneGraph g;
   Style s;
+  s.fill = Paint::solid(hex("#fff"));
   s.stroke = Stroke{Paint::solid(hex("#000")), 2};
   s.shadow = Shadow{0, 2, 4, hex("#000")};
   Style other = s;
-  other.shadow->blur = 5;
+  other.shadow->blur = 5;  // another group
+  Style outline;           // shared, but nothing a named style can carry
+  outline.stroke = Stroke{Paint::solid(hex("#333")), 1};
   std::vector<NodeIndex> at;
-  for (const Style* style : {&s, &s, &other}) {
+  for (const Style* style : {&s, &s, &other, &outline, &outline}) {
     SceneNode n = generic(numbered("s", at.size()));
     n.style = *style;
     at.push_back(g.add_node(g.root, std::move(n)));
   }
   hoist_styles(g);
+
   ASSERT_EQ(g.styles.size(), 1u);
-  EXPECT_EQ(g.styles.at(id("_auto_1")), s);
-  EXPECT_TRUE(g.node(at[0]).style.empty() && g.node(at[1]).style.empty());
+  Style named;
+  named.fill = s.fill;
+  EXPECT_EQ(g.styles.at(id("_auto_1")), named);
+  for (const NodeIndex i : {at[0], at[1]}) {
+    Style left;
+    left.stroke = s.stroke;
+    left.shadow = s.shadow;
+    EXPECT_EQ(g.node(i).style, left);
+    EXPECT_EQ(names(g.node(i).use_styles), (std::vector<std::string>{"_auto_1"}));
+  }
   EXPECT_EQ(g.node(at[2]).style, other);
+  EXPECT_EQ(g.node(at[3]).style, outline);
+  EXPECT_TRUE(g.node(at[3]).use_styles.empty() && g.node(at[4]).use_styles.empty());
 }

@@ -25,7 +25,9 @@ std::string style_signature(const model::Style& style);
 void dedup_use_styles(model::SceneGraph& graph);
 // Moves every inline style shared by two or more nodes into a named style
 // "_auto_{n}" (numbered from 1 by the lowest node index of each group) and
-// makes those nodes use it instead. Edges are left alone.
+// makes those nodes use it instead. Strokes and shadows, which named styles
+// cannot carry in the text, stay on the nodes; a shared style of nothing else
+// is not hoisted. Edges are left alone.
 void hoist_styles(model::SceneGraph& graph);
 
 }  // namespace vesk_core::transform

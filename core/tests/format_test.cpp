@@ -1,0 +1,90 @@
+#include "vesk/core/format.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using vesk_core::format::format_document;
+using vesk_core::format::format_document_owned;
+using vesk_core::format::FormatConfig;
+
+namespace {
+
+const FormatConfig kConfigs[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+
+}  // namespace
+
+TEST(FormatDocumentTest, SwitchesSelectTheRewrites) {
+  const std::string source =
+      "rect @a { fill: #f00; corner: 4; use: x; use: y; use: x }\n"
+      "rect @b { corner: 4\n fill: #FF0000 }\n";
+  const std::pair<FormatConfig, std::string> cases[] = {
+      {{false, false},
+       "rect @a {\n  w: 100 h: 100\n  use: x\n  use: y\n  use: x\n  fill: #FF0000\n  corner: 4\n}\n\n"
+       "rect @b {\n  w: 100 h: 100\n  fill: #FF0000\n  corner: 4\n}\n\n"},
+      {{true, false},
+       "rect @a {\n  w: 100 h: 100\n  use: x\n  use: y\n  fill: #FF0000\n  corner: 4\n}\n\n"
+       "rect @b {\n  w: 100 h: 100\n  fill: #FF0000\n  corner: 4\n}\n\n"},
+      // Hoisting runs after de-duplication and puts its name first.
+      {{true, true},
+       "style _auto_1 {\n  fill: #FF0000\n  corner: 4\n}\n\n"
+       "rect @a {\n  w: 100 h: 100\n  use: _auto_1\n  use: x\n  use: y\n}\n\n"
+       "rect @b {\n  w: 100 h: 100\n  use: _auto_1\n}\n\n"},
+  };
+  for (const auto& [config, expected] : cases) {
+    const auto result = format_document(source, config);
+    ASSERT_TRUE(result.ok()) << result.error();
+    EXPECT_EQ(result.value(), expected);
+    const auto owned = format_document_owned(source, config);
+    ASSERT_TRUE(owned.ok());
+    EXPECT_EQ(owned.value(), expected);
+  }
+}
+
+TEST(FormatDocumentTest, ParseErrorPassesThroughForEveryConfig) {
+  for (const FormatConfig& config : kConfigs) {
+    const auto result = format_document("style s {\n  fill: #12\n}\n", config);
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error(), "Style parse error: Parsing Error: ContextError { context: [], cause: None }");
+    const auto owned = format_document_owned("edge @e { from: a }", config);
+    ASSERT_FALSE(owned.ok());
+    EXPECT_EQ(owned.error(), "Edge parse error: Parsing Error: ContextError { context: [], cause: None }");
+  }
+}
+
+TEST(FormatDocumentTest, EmptyAndCommentOnlyTextsGiveTheEmptyText) {
+  for (const char* text : {"", " \n\t\n", "# just a comment\n# and another"}) {
+    for (const FormatConfig& config : kConfigs) {
+      const auto result = format_document(text, config);
+      ASSERT_TRUE(result.ok());
+      EXPECT_EQ(result.value(), "");
+    }
+  }
+}
+
+TEST(FormatDocumentTest, HoistGroupsBySpelledValue) {
+  // #F00 and #FF0000 are one colour, 0.5 and 0.50 one number; 1 and 1.5 differ.
+  const std::string source =
+      "rect @a { fill: #F00; opacity: 0.5 }\n"
+      "rect @b { fill: #FF0000; opacity: 0.50 }\n"
+      "rect @c { opacity: 1 }\n"
+      "rect @d { opacity: 1.5 }\n";
+  const auto result = format_document(source, FormatConfig{true, true});
+  ASSERT_TRUE(result.ok());
+  EXPECT_EQ(result.value(),
+            "style _auto_1 {\n  fill: #FF0000\n  opacity: 0.5\n}\n\n"
+            "rect @a {\n  w: 100 h: 100\n  use: _auto_1\n}\n\n"
+            "rect @b {\n  w: 100 h: 100\n  use: _auto_1\n}\n\n"
+            "rect @c {\n  w: 100 h: 100\n  opacity: 1\n}\n\n"
+            "rect @d {\n  w: 100 h: 100\n  opacity: 1.5\n}\n\n");
+}
+
+TEST(FormatDocumentTest, HoistingKeepsStrokesInTheText) {
+  const std::string source = "rect @a { fill: #fff; stroke: #000 2 }\nrect @b { stroke: #000 2; fill: #FFF }\n";
+  const auto result = format_document(source, FormatConfig{true, true});
+  ASSERT_TRUE(result.ok());
+  EXPECT_EQ(result.value(),
+            "style _auto_1 {\n  fill: #FFFFFF\n}\n\n"
+            "rect @a {\n  w: 100 h: 100\n  use: _auto_1\n  stroke: #000000 2\n}\n\n"
+            "rect @b {\n  w: 100 h: 100\n  use: _auto_1\n  stroke: #000000 2\n}\n\n");
+}
