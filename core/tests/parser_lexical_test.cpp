@@ -97,6 +97,9 @@ TEST(NumberTest, ReadsAndLeaves) {
       {"1.5.3", 1.5f, ".3"},
       {"10px", 10, "px"},
       {"0.1", 0.1f, ""},
+      {"12345678.", 12345678.0f, ""},
+      {"16777217", 16777216.0f, ""},
+      {"0.000000001x", 1e-9f, "x"},
       {"3.4028235", 3.4028235f, ""},
       {"340282346638528859811704183484516925440", std::numeric_limits<float>::max(), ""},
       // Halfway between 1 and the next float: ties to even gives 1.
@@ -139,10 +142,13 @@ TEST(NumberTest, OutOfRangeSaturatesWithSign) {
   EXPECT_EQ(*n, 0.0f);
   EXPECT_TRUE(std::signbit(*n));
 
-  in = "-0";
-  n = parse_number(in);
-  ASSERT_TRUE(n);
-  EXPECT_TRUE(std::signbit(*n));
+  for (std::string_view zero : {"-0", "-0.", "-0.0000000000"}) {
+    in = zero;
+    n = parse_number(in);
+    ASSERT_TRUE(n) << zero;
+    EXPECT_EQ(*n, 0.0f) << zero;
+    EXPECT_TRUE(std::signbit(*n)) << zero;
+  }
 
   // Very long digit strings still convert.
   const std::string long_one = "1." + std::string(100000, '0') + "1";
