@@ -286,10 +286,11 @@ class Writer {
   }
 
   void scene_block() {
+    const std::string screen = std::to_string(++screens_);
     out_ += "# screen ";
-    out_ += std::to_string(screens_++);
+    out_ += screen;
     out_ += "\ngroup @screen_";
-    out_ += std::to_string(screens_);
+    out_ += screen;
     out_ += " {\n  layout: column gap=16 pad=24\n  ## status: wip\n";
     const std::size_t children = 3 + rng_.below(4);
     for (std::size_t i = 0; i < children; ++i) node(1);

@@ -108,7 +108,8 @@ TEST(NodeBlockTest, Failures) {
            "group { rect { }", "rect { - }", "rect { = }", "rect { ; }", "rect { , }", "rect { @ x }",
            "group { @child\n{ } }", "group { animate: 1 }", "group { rect {}; }",
            "group { anim :hover {}; }", "rect { fill: #ggg }", "rect { ## \"open }",
-           "group { group { rect { fill: #12 } } }", "@a b {}"}) {
+           "group { group { rect { fill: #12 } } }", "@a b {}",
+           "rect { use: a b }", "rect { use: a, b }", "rect { fill: #fff ; }", "rect { h: 1 ; }"}) {
     EXPECT_FALSE(parse(text)) << text;
   }
 }
