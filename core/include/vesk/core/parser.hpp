@@ -9,7 +9,7 @@
 namespace vesk_core::parser {
 
 // Node blocks nest at most this deep (top-level blocks are at depth 1); a
-// deeper block fails with the node message. The writer holds to the same bound.
+// deeper block fails with the node message, so parsed graphs never exceed it.
 inline constexpr std::size_t kMaxNestingDepth = 1000;
 
 // The whole document to a graph, or the message of its first error.
