@@ -86,6 +86,12 @@ NodeIndex SceneGraph::add_node(NodeIndex parent, SceneNode node) {
   return index;
 }
 
+void SceneGraph::reserve(std::size_t count) {
+  nodes_.reserve(count);
+  links_.reserve(count);
+  id_index_.reserve(count);
+}
+
 const SceneNode* SceneGraph::get_by_id(NodeId id) const {
   const auto it = id_index_.find(id);
   return it == id_index_.end() ? nullptr : &nodes_[it->second];

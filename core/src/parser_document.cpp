@@ -1,6 +1,7 @@
 #include "vesk/core/parser.hpp"
 #include "vesk/core/parser_detail.hpp"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -102,10 +103,19 @@ bool parse_top_level_node(Input& in, model::SceneGraph& graph, std::vector<std::
   return true;
 }
 
+// Room for the nodes of `text`: every node block has its own "{", and the
+// shortest ones take a few bytes each. The bound limits what a text full of
+// braces can reserve; a denser document grows the node list as usual.
+std::size_t node_estimate(std::string_view text) {
+  const auto braces = static_cast<std::size_t>(std::count(text.begin(), text.end(), '{'));
+  return std::min(braces, text.size() / 32) + 1;
+}
+
 }  // namespace
 
 Result<model::SceneGraph> parse_document(std::string_view text) {
   model::SceneGraph graph;
+  graph.reserve(node_estimate(text));
   Input in = text;
   std::vector<std::string> pending;
   collect_leading_comments(in, pending);

@@ -57,7 +57,6 @@ bool read_all(int fd, std::string& text) {
     size += static_cast<std::size_t>(n);
   }
   text.resize(size);
-  text.shrink_to_fit();
   return true;
 }
 
