@@ -111,11 +111,19 @@ std::size_t node_estimate(std::string_view text) {
   return std::min(braces, text.size() / 32) + 1;
 }
 
+// Room for the edges: every edge block starts with "edge ".
+std::size_t edge_estimate(std::string_view text) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find("edge "); at != std::string_view::npos; at = text.find("edge ", at + 5)) ++count;
+  return std::min(count, text.size() / 32);
+}
+
 }  // namespace
 
 Result<model::SceneGraph> parse_document(std::string_view text) {
   model::SceneGraph graph;
   graph.reserve(node_estimate(text));
+  graph.edges.reserve(edge_estimate(text));
   Input in = text;
   std::vector<std::string> pending;
   collect_leading_comments(in, pending);
