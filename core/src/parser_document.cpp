@@ -2,6 +2,7 @@
 #include "vesk/core/parser_detail.hpp"
 
 #include <algorithm>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -122,8 +123,12 @@ std::size_t edge_estimate(std::string_view text) {
 
 Result<model::SceneGraph> parse_document(std::string_view text) {
   model::SceneGraph graph;
-  graph.reserve(node_estimate(text));
-  graph.edges.reserve(edge_estimate(text));
+  try {
+    graph.reserve(node_estimate(text));
+    graph.edges.reserve(edge_estimate(text));
+  } catch (const std::bad_alloc&) {
+    // Only a hint: the lists grow as they are filled.
+  }
   Input in = text;
   std::vector<std::string> pending;
   collect_leading_comments(in, pending);
