@@ -62,17 +62,36 @@ json::array animations(const List& list) {
   json::array out;
   for (const auto& k : list) {
     json::object a;
-    a["trigger"] = k.trigger.kind == AnimTrigger::Kind::Custom ? k.trigger.custom
-                                                               : std::string(1, "hpe"[static_cast<int>(k.trigger.kind)]);
+    static constexpr const char* kTriggers[] = {"hover", "press", "enter"};
+    a["trigger"] = k.trigger.kind == AnimTrigger::Kind::Custom ? json::string(k.trigger.custom)
+                                                               : json::string(kTriggers[static_cast<int>(k.trigger.kind)]);
     if (k.fill) a["fill"] = paint(*k.fill);
     if (k.opacity) a["opacity"] = *k.opacity;
     if (k.scale) a["scale"] = *k.scale;
     if (k.rotate) a["rotate"] = *k.rotate;
     a["easing"] = static_cast<int>(k.easing.kind);
+    if (k.easing.kind == Easing::Kind::Cubic) {
+      a["cubic"] = json::array(k.easing.cubic.begin(), k.easing.cubic.end());
+    }
     a["duration_ms"] = k.duration_ms;
     out.push_back(std::move(a));
   }
   return out;
+}
+
+json::value layout(const LayoutMode& mode) {
+  return std::visit(
+      [](const auto& m) -> json::value {
+        using M = std::decay_t<decltype(m)>;
+        if constexpr (std::is_same_v<M, LayoutMode::Free>) {
+          return "free";
+        } else if constexpr (std::is_same_v<M, LayoutMode::Grid>) {
+          return json::object{{"grid", m.cols}, {"gap", m.gap}, {"pad", m.pad}};
+        } else {
+          return json::object{{std::is_same_v<M, LayoutMode::Column> ? "column" : "row", true}, {"gap", m.gap}, {"pad", m.pad}};
+        }
+      },
+      mode.value);
 }
 
 template <class List>
@@ -91,7 +110,7 @@ json::object node(const SceneGraph& g, NodeIndex index) {
         using K = std::decay_t<decltype(kind)>;
         if constexpr (std::is_same_v<K, NodeKind::Group>) {
           out["kind"] = "group";
-          out["layout"] = static_cast<int>(kind.layout.value.index());
+          out["layout"] = layout(kind.layout);
         } else if constexpr (std::is_same_v<K, NodeKind::Rect>) {
           out["kind"] = "rect";
           out["w"] = kind.width;
@@ -105,6 +124,11 @@ json::object node(const SceneGraph& g, NodeIndex index) {
           out["content"] = kind.content;
         } else if constexpr (std::is_same_v<K, NodeKind::Path>) {
           out["kind"] = "path";
+          json::array commands;
+          for (const auto& c : kind.commands) {
+            commands.push_back(json::object{{"op", static_cast<int>(c.op)}, {"args", json::array(c.args.begin(), c.args.end())}});
+          }
+          out["commands"] = std::move(commands);
         } else {
           out["kind"] = "generic";
         }

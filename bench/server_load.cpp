@@ -5,6 +5,12 @@
 //
 // "process" runs the binary over pipes, as an editor does; "in-process" feeds
 // the same bytes to serve() from memory, without pipes.
+//
+//   server_load latency [path-to-vesk-lsp] [runs]
+//
+// One request at a time on a 1 MB document: didChange to its
+// publishDiagnostics, hover and completion to their answers, each against one
+// `vesk-lsp --format` process on the same text.
 
 #include "diagnostics.hpp"
 #include "scene_gen.hpp"
@@ -28,7 +34,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -202,8 +210,194 @@ double median(std::vector<double> v) {
 
 }  // namespace
 
+// One spawned process with its standard input and output as pipes.
+struct Child {
+  pid_t pid = -1;
+  int in = -1;   // the child's stdin
+  int out = -1;  // the child's stdout
+};
+
+Child spawn(const std::string& binary, const std::vector<std::string>& args) {
+  int in[2], out[2];
+  if (::pipe(in) != 0 || ::pipe(out) != 0) std::exit(2);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  for (int fd : {in[0], in[1], out[0], out[1]}) posix_spawn_file_actions_addclose(&actions, fd);
+  std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  Child c;
+  if (::posix_spawn(&c.pid, binary.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+    std::fprintf(stderr, "cannot start %s\n", binary.c_str());
+    std::exit(2);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(in[0]);
+  ::close(out[1]);
+  c.in = in[1];
+  c.out = out[0];
+  return c;
+}
+
+// Reads framed messages one at a time.
+class FrameReader {
+ public:
+  explicit FrameReader(int fd) : fd_(fd) {}
+
+  // The next message body; exits the program if the stream ends first.
+  std::string next() {
+    for (;;) {
+      const std::size_t end = buf_.find("\r\n\r\n");
+      if (end != std::string::npos) {
+        const std::size_t n = std::stoul(buf_.substr(16, end - 16));
+        if (buf_.size() >= end + 4 + n) {
+          std::string body = buf_.substr(end + 4, n);
+          buf_.erase(0, end + 4 + n);
+          return body;
+        }
+      }
+      char chunk[1 << 16];
+      const ssize_t got = ::read(fd_, chunk, sizeof chunk);
+      if (got <= 0) {
+        std::fprintf(stderr, "the server ended before answering\n");
+        std::exit(1);
+      }
+      buf_.append(chunk, static_cast<std::size_t>(got));
+    }
+  }
+
+  // Reads until a message containing `needle`; returns its body.
+  std::string until(std::string_view needle) {
+    for (;;) {
+      std::string body = next();
+      if (body.find(needle) != std::string::npos) return body;
+    }
+  }
+
+ private:
+  int fd_;
+  std::string buf_;
+};
+
+double seconds_since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// One `vesk-lsp --format` of `text`: spawn, write, read all output, wait.
+double format_once(const std::string& binary, const std::string& text, std::size_t& out_bytes) {
+  const auto start = Clock::now();
+  Child c = spawn(binary, {"--format"});
+  std::thread writer([&] {
+    write_all(c.in, text);
+    ::close(c.in);
+  });
+  out_bytes = 0;
+  char chunk[1 << 16];
+  for (;;) {
+    const ssize_t got = ::read(c.out, chunk, sizeof chunk);
+    if (got <= 0) break;
+    out_bytes += static_cast<std::size_t>(got);
+  }
+  writer.join();
+  ::close(c.out);
+  int status = 0;
+  ::waitpid(c.pid, &status, 0);
+  const double t = seconds_since(start);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "vesk-lsp --format failed\n");
+    std::exit(1);
+  }
+  return t;
+}
+
+// The line and UTF-16 column of the last "@" of `text` (the generated text is ASCII).
+std::pair<int, int> last_id_position(const std::string& text) {
+  const std::size_t at = text.rfind(" @");
+  if (at == std::string::npos) return {0, 0};
+  const std::size_t line_start = text.rfind('\n', at);
+  const std::size_t from = line_start == std::string::npos ? 0 : line_start + 1;
+  return {static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n')),
+          static_cast<int>(at + 2 - from)};
+}
+
+int run_latency(const std::string& binary, int runs) {
+  constexpr std::size_t kLatencyBytes = 1000 * 1000;
+  const std::string text = vesk_bench::generate_scene(kLatencyBytes, 1);
+  const auto [hover_line, hover_col] = last_id_position(text);
+  const int last_line = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+  std::printf("document: %zu bytes, %d lines; hover at %d:%d, completion at %d:0; %d runs\n", text.size(), last_line,
+              hover_line, hover_col, last_line, runs);
+
+  std::vector<double> change, hover, completion, format;
+  std::size_t formatted_bytes = 0;
+  for (int r = 0; r < runs; ++r) format.push_back(format_once(binary, text, formatted_bytes));
+
+  Child c = spawn(binary, {});
+  FrameReader reader(c.out);
+  write_all(c.in, frame(json::object{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"},
+                                     {"params", json::object{{"capabilities", json::object{}}}}}));
+  reader.until("\"id\":1");
+  write_all(c.in, frame(json::object{{"jsonrpc", "2.0"}, {"method", "initialized"}, {"params", json::object{}}}));
+  write_all(c.in, frame(json::object{
+                      {"jsonrpc", "2.0"}, {"method", "textDocument/didOpen"},
+                      {"params", json::object{{"textDocument", json::object{{"uri", kUri}, {"languageId", "vesk"},
+                                                                            {"version", 1}, {"text", text}}}}}}));
+  reader.until("publishDiagnostics");
+  bool clean = true;
+  int next_id = 10;
+  for (int r = 0; r < runs; ++r) {
+    std::string t = text;
+    t += "# edit " + std::to_string(r) + "\n";
+    const std::string message = frame(json::object{
+        {"jsonrpc", "2.0"}, {"method", "textDocument/didChange"},
+        {"params", json::object{{"textDocument", json::object{{"uri", kUri}, {"version", r + 2}}},
+                                {"contentChanges", json::array{json::object{{"text", t}}}}}}});
+    auto start = Clock::now();
+    write_all(c.in, message);
+    const std::string published = reader.until("publishDiagnostics");
+    change.push_back(seconds_since(start));
+    if (published.find("\"diagnostics\":[]") == std::string::npos) clean = false;
+
+    const auto request = [&](const char* method, int line, int character, std::vector<double>& into) {
+      const int id = next_id++;
+      const std::string m = frame(json::object{{"jsonrpc", "2.0"}, {"id", id}, {"method", method},
+                                               {"params", position(line, character)}});
+      const std::string answer_id = "\"id\":" + std::to_string(id);
+      const auto sent = Clock::now();
+      write_all(c.in, m);
+      const std::string answer = reader.until(answer_id);
+      into.push_back(seconds_since(sent));
+      if (answer.find("\"result\":null") != std::string::npos) clean = false;
+    };
+    request("textDocument/hover", hover_line, hover_col, hover);
+    request("textDocument/completion", last_line, 0, completion);
+  }
+  write_all(c.in, frame(json::object{{"jsonrpc", "2.0"}, {"id", 2}, {"method", "shutdown"}}));
+  reader.until("\"id\":2");
+  write_all(c.in, frame(json::object{{"jsonrpc", "2.0"}, {"method", "exit"}}));
+  ::close(c.in);
+  ::close(c.out);
+  ::waitpid(c.pid, nullptr, 0);
+  if (!clean) std::fprintf(stderr, "warning: a diagnostic was published or a request had no result\n");
+
+  const double f = median(format);
+  std::printf("%-34s %10s %10s\n", "step (median)", "ms", "/ format");
+  std::printf("%-34s %10.2f %10s\n", "--format process (1 MB)", f * 1e3, "1.00");
+  const auto row = [&](const char* name, const std::vector<double>& v) {
+    std::printf("%-34s %10.2f %10.2f\n", name, median(v) * 1e3, median(v) / f);
+  };
+  row("didChange -> publishDiagnostics", change);
+  row("hover -> answer", hover);
+  row("completion -> answer", completion);
+  return 0;
+}
+
 int main(int argc, char** argv) {
   ::signal(SIGPIPE, SIG_IGN);
+  if (argc > 1 && std::string_view(argv[1]) == "latency") {
+    const std::string binary = argc > 2 ? argv[2] : VESK_LSP_BINARY;
+    return run_latency(binary, argc > 3 ? std::max(1, std::atoi(argv[3])) : 9);
+  }
   const std::string binary = argc > 1 ? argv[1] : VESK_LSP_BINARY;
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   const std::string text = vesk_bench::generate_scene(kDocumentBytes, 1);

@@ -515,6 +515,12 @@ void emit_node(std::string& out, const SceneGraph& graph, NodeIndex index, std::
 std::string emit_document(const SceneGraph& graph) {
   std::string out;
   out.reserve(1024);
+  emit_document_into(graph, out);
+  return out;
+}
+
+void emit_document_into(const SceneGraph& graph, std::string& out) {
+  out.clear();
 
   for (const Import& import : graph.imports) {
     out += "import ";
@@ -551,7 +557,6 @@ std::string emit_document(const SceneGraph& graph) {
   }
 
   for (const Edge& edge : graph.edges) emit_edge(out, edge);
-  return out;
 }
 
 }  // namespace vesk_core::emitter

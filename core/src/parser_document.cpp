@@ -1,6 +1,8 @@
 #include "vesk/core/parser.hpp"
 #include "vesk/core/parser_detail.hpp"
 
+#include <algorithm>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -102,10 +104,31 @@ bool parse_top_level_node(Input& in, model::SceneGraph& graph, std::vector<std::
   return true;
 }
 
+// Room for the nodes of `text`: every node block has its own "{", and the
+// shortest ones take a few bytes each. The bound limits what a text full of
+// braces can reserve; a denser document grows the node list as usual.
+std::size_t node_estimate(std::string_view text) {
+  const auto braces = static_cast<std::size_t>(std::count(text.begin(), text.end(), '{'));
+  return std::min(braces, text.size() / 32) + 1;
+}
+
+// Room for the edges: every edge block starts with "edge ".
+std::size_t edge_estimate(std::string_view text) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find("edge "); at != std::string_view::npos; at = text.find("edge ", at + 5)) ++count;
+  return std::min(count, text.size() / 32);
+}
+
 }  // namespace
 
 Result<model::SceneGraph> parse_document(std::string_view text) {
   model::SceneGraph graph;
+  try {
+    graph.reserve(node_estimate(text));
+    graph.edges.reserve(edge_estimate(text));
+  } catch (const std::bad_alloc&) {
+    // Only a hint: the lists grow as they are filled.
+  }
   Input in = text;
   std::vector<std::string> pending;
   collect_leading_comments(in, pending);

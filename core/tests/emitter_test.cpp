@@ -457,6 +457,19 @@ TEST(EmitDocumentTest, EmptyGraphAndImports) {
   EXPECT_EQ(emit_document(g), "import \"shared.vesk\" as shared\nimport \"a b#c.vesk\" as ab\n\n");
 }
 
+TEST(EmitDocumentTest, IntoReplacesWhatTheBufferHeld) {
+  SceneGraph g;
+  g.imports.push_back(Import{"shared.vesk", "shared"});
+  const std::string expected = emit_document(g);
+  for (std::string out : {std::string(), std::string("x"), std::string(4096, 'y')}) {
+    emit_document_into(g, out);
+    EXPECT_EQ(out, expected);
+  }
+  std::string out = "left over";
+  emit_document_into(SceneGraph{}, out);
+  EXPECT_EQ(out, "");
+}
+
 TEST(EmitDocumentTest, NamedStylesSortedByBytes) {
   SceneGraph g;
   for (const char* name : {"b", "ab", "a", "B", "\xC3\xA9", "_z"}) g.styles.emplace(id(name), Style{});

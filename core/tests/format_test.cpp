@@ -41,6 +41,27 @@ TEST(FormatDocumentTest, SwitchesSelectTheRewrites) {
   }
 }
 
+// The owned variant writes into the input's memory: the canonical text may be
+// shorter than the input (nothing of the input may remain) or longer (it grows).
+TEST(FormatDocumentTest, OwnedMatchesBorrowedWhateverTheLengths) {
+  const std::string blanks(5000, ' ');
+  const std::string cases[] = {
+      "@a{}",                                                     // longer when written
+      "edge @e { from: @a; to: @b; flow: pulse }",                // defaults added
+      blanks + "rect @r { w: 1.000000 }\n" + blanks + "\n",       // much shorter
+      "# c\n" + std::string(3000, '\n') + "text @t \"hi\" { }\n",  // shorter
+  };
+  for (const std::string& text : cases) {
+    const auto borrowed = format_document(text, kConfigs[1]);
+    ASSERT_TRUE(borrowed.ok()) << text;
+    std::string input = text;
+    input.reserve(text.size() * 2);  // spare capacity must not show either
+    const auto owned = format_document_owned(std::move(input), kConfigs[1]);
+    ASSERT_TRUE(owned.ok());
+    EXPECT_EQ(owned.value(), borrowed.value());
+  }
+}
+
 TEST(FormatDocumentTest, ParseErrorPassesThroughForEveryConfig) {
   for (const FormatConfig& config : kConfigs) {
     const auto result = format_document("style s {\n  fill: #12\n}\n", config);

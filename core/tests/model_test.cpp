@@ -44,6 +44,24 @@ TEST(SceneGraphTest, ChildrenInOrderOfAddition) {
   EXPECT_EQ(g.nodes()[a1].id.resolve(), "a1");
 }
 
+TEST(SceneGraphTest, ReserveKeepsNodesLinksAndIndex) {
+  SceneGraph g;
+  const NodeIndex a = g.add_node(g.root, rect("ra"));
+  g.reserve(1);  // below the count: nothing is lost
+  g.reserve(100);
+  EXPECT_EQ(g.node_count(), 2u);
+  EXPECT_EQ(g.get_by_id(NodeId::intern("ra")), &g.node(a));
+  // Adding up to the reserved count leaves records where they are.
+  const SceneNode* before = &g.node(a);
+  NodeIndex last = a;
+  for (int i = 0; i < 98; ++i) last = g.add_node(i % 2 ? a : g.root, rect("rb" + std::to_string(i)));
+  EXPECT_EQ(&g.node(a), before);
+  EXPECT_EQ(g.node_count(), 100u);
+  EXPECT_EQ(g.children(a).size(), 49u);
+  EXPECT_EQ(g.children(g.root).size(), 50u);
+  EXPECT_EQ(g.get_by_id(NodeId::intern("rb97")), &g.node(last));
+}
+
 TEST(SceneGraphTest, RepeatedIdIndexesTheNodeAddedLast) {
   SceneGraph g;
   const NodeIndex first = g.add_node(g.root, rect("dup"));

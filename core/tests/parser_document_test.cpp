@@ -331,3 +331,39 @@ TEST(DocumentTest, GeneratedScenesParse) {
 }
 
 }  // namespace
+
+// The parser reserves room from the braces and "edge " words of the text, with
+// a cap for texts full of them; documents beyond the cap, or with braces and
+// "edge " inside texts and comments, must come out whole all the same.
+TEST(DocumentTest, NodeAndEdgeCountsBeyondTheReservation) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::size_t nodes;  // without the root
+    std::size_t edges;
+  };
+  std::string flat, nested, edges, decoys;
+  for (int i = 0; i < 5000; ++i) flat += "@n" + std::to_string(i) + "{}";
+  for (int i = 0; i < 900; ++i) nested += "@d{";  // within the nesting limit
+  nested += std::string(900, '}');
+  for (int i = 0; i < 4000; ++i) edges += "edge {from:@a}";
+  decoys = "# {{{{ edge edge edge {{{{\ntext @t \"{{{{ edge {{\" { }\n" + std::string(64, '{');
+  const Case cases[] = {
+      {"flat", flat, 5000, 0},
+      {"nested", nested, 900, 0},
+      {"edges", edges, 0, 4000},
+      {"decoys", decoys, 1, 0},
+  };
+  for (const Case& c : cases) {
+    const auto parsed = parse_document(c.text);
+    ASSERT_TRUE(parsed.ok()) << c.name << ": " << parsed.error();
+    const SceneGraph& g = parsed.value();
+    EXPECT_EQ(g.node_count(), c.nodes + 1) << c.name;
+    EXPECT_EQ(g.edges.size(), c.edges) << c.name;
+  }
+  const SceneGraph g = parse_document(flat).value();
+  const auto top = g.children(g.root);
+  ASSERT_EQ(top.size(), 5000u);
+  EXPECT_EQ(g.node(top.back()).id.resolve(), "n4999");
+  EXPECT_EQ(g.get_by_id(NodeId::intern("n2500")), &g.node(top[2500]));
+}

@@ -3,6 +3,7 @@
 #include "vesk/core/format.hpp"
 
 #include <malloc.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +38,22 @@ void report(int err, std::string_view prefix, std::string_view reason) {
   (void)write_all(err, line);  // nothing is left to tell if stderr is gone too
 }
 
+// Grows `text` to `size` bytes, asking for huge pages on a large new block
+// first: the buffer is touched whole, and later holds the canonical text too.
+void grow(std::string& text, std::size_t size) {
+  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+  if (size > text.capacity() && size >= 2 * kHuge) {
+    text.reserve(size);
+#if defined(MADV_HUGEPAGE)
+    const auto data = reinterpret_cast<std::uintptr_t>(text.data());
+    const auto begin = (data + kHuge - 1) & ~(kHuge - 1);
+    const auto end = (data + text.capacity()) & ~(kHuge - 1);
+    if (end > begin) (void)::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+  }
+  text.resize(size);
+}
+
 // All of `fd`; false with errno set on a read error.
 bool read_all(int fd, std::string& text) {
   struct stat info {};
@@ -45,9 +62,9 @@ bool read_all(int fd, std::string& text) {
     capacity = static_cast<std::size_t>(info.st_size) + 1;  // +1 sees the end in one read
   }
   std::size_t size = 0;
-  text.resize(capacity);
+  grow(text, capacity);
   for (;;) {
-    if (size == text.size()) text.resize(text.size() * 2);
+    if (size == text.size()) grow(text, text.size() * 2);
     const ssize_t n = ::read(fd, text.data() + size, text.size() - size);
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -57,7 +74,6 @@ bool read_all(int fd, std::string& text) {
     size += static_cast<std::size_t>(n);
   }
   text.resize(size);
-  text.shrink_to_fit();
   return true;
 }
 

@@ -12,6 +12,8 @@ namespace vesk_core::emitter {
 // The whole document: imports, named styles (sorted by name bytes), the
 // top-level nodes, every node's constraints in index order, then the edges.
 std::string emit_document(const model::SceneGraph& graph);
+// The same written into `out`, replacing what it held; its memory is reused.
+void emit_document_into(const model::SceneGraph& graph, std::string& out);
 
 // Appends the block of node `index` and, inside it, its whole subtree.
 // Deep trees are walked with an explicit stack, not by recursion.

@@ -272,6 +272,10 @@ class SceneGraph {
   // (replacing an earlier node with the same id in the index).
   NodeIndex add_node(NodeIndex parent, SceneNode node);
 
+  // Makes room for `count` nodes in all, so that adding up to that many moves
+  // no node record.
+  void reserve(std::size_t count);
+
   const SceneNode* get_by_id(NodeId id) const;
   SceneNode* get_by_id_mut(NodeId id);
 
