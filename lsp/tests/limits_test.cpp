@@ -1,7 +1,9 @@
 // vesk-lsp under hostile input and load: deep nesting, a huge document, a huge
 // announced length, many documents and a long session.
 
+#include "completion.hpp"
 #include "frames.hpp"
+#include "hover.hpp"
 #include "server.hpp"
 #include "service.hpp"
 #include "subprocess.hpp"
@@ -9,6 +11,7 @@
 
 #include "scene_gen.hpp"
 #include "vesk/core/format.hpp"
+#include "vesk/core/parser.hpp"
 
 #include <boost/json/array.hpp>
 #include <boost/json/object.hpp>
@@ -18,6 +21,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -132,6 +136,24 @@ std::string kilobyte_document(int k) {
     text += "rect @d" + std::to_string(k) + "_" + std::to_string(i) + " { w: " + std::to_string(i) + " h: 10 }\n";
   }
   return text;
+}
+
+// Positions far past the end of a line or of the text are clamped, never read
+// beyond the text.
+TEST(Limits, FeaturesAtExtremePositions) {
+  constexpr std::uint32_t kMax = std::numeric_limits<std::uint32_t>::max();
+  const std::string texts[] = {"", "rect @a {", "rect @a {\r\n  w: 1\n}\n", "text @t \"\xC3\xA9\xF0\x9F\x98\x80\" {\n", "\n\n"};
+  const std::pair<std::uint32_t, std::uint32_t> positions[] = {{0, kMax}, {kMax, 0}, {kMax, kMax}, {1, kMax}, {kMax - 1, 7}};
+  for (const std::string& text : texts) {
+    auto parsed = vesk_core::parser::parse_document(text);
+    const auto* graph = parsed.ok() ? &parsed.value() : nullptr;
+    for (const auto& [line, character] : positions) {
+      SCOPED_TRACE(text + " @ " + std::to_string(line) + ":" + std::to_string(character));
+      const auto hover = hover::compute_hover(text, line, character, graph);
+      EXPECT_TRUE(hover.is_null() || hover.is_object());
+      EXPECT_LE(completion::compute_completions(text, line, character).size(), 17u);
+    }
+  }
 }
 
 TEST(Limits, DeepNestingThroughFormat) {
