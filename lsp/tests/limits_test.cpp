@@ -21,11 +21,13 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
