@@ -17,8 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint32_t line = 0;
   std::uint32_t character = 0;
   if (size >= 2) {
+    // Low bits: a small position; bits 7 and 6 mirror line and character to
+    // the top of their range, past any end of line or text.
     line = data[0] % 16;
     character = data[1];
+    if (data[0] & 0x80) line = UINT32_MAX - line;
+    if (data[0] & 0x40) character = UINT32_MAX - character;
     data += 2;
     size -= 2;
   }

@@ -109,3 +109,25 @@ TEST(FormatDocumentTest, HoistingKeepsStrokesInTheText) {
             "rect @a {\n  w: 100 h: 100\n  use: _auto_1\n  stroke: #000000 2\n}\n\n"
             "rect @b {\n  w: 100 h: 100\n  use: _auto_1\n  stroke: #000000 2\n}\n\n");
 }
+
+// Constraint lines follow every node block, so where two nodes share an id a
+// constraint of the first one reaches the last one when the text is read
+// again: the order of the constraint lines changes once, then holds, and no
+// constraint is lost or repeated.
+TEST(FormatDocumentTest, SharedIdsSettleAfterOnePass) {
+  const std::string source =
+      "rect @a { w: 1 }\n@a -> fill_parent: 1\n"
+      "rect @b { w: 2 }\n@b -> fill_parent: 2\n"
+      "rect @a { w: 3 }\n";
+  const std::string nodes =
+      "rect @a {\n  w: 1 h: 100\n}\n\nrect @b {\n  w: 2 h: 100\n}\n\nrect @a {\n  w: 3 h: 100\n}\n\n";
+  const auto once = format_document(source, FormatConfig{true, false});
+  ASSERT_TRUE(once.ok()) << once.error();
+  EXPECT_EQ(once.value(), nodes + "@a -> fill_parent: 1\n@b -> fill_parent: 2\n");
+  const auto twice = format_document(once.value(), FormatConfig{true, false});
+  ASSERT_TRUE(twice.ok()) << twice.error();
+  EXPECT_EQ(twice.value(), nodes + "@b -> fill_parent: 2\n@a -> fill_parent: 1\n");
+  const auto thrice = format_document(twice.value(), FormatConfig{true, false});
+  ASSERT_TRUE(thrice.ok()) << thrice.error();
+  EXPECT_EQ(thrice.value(), twice.value());
+}

@@ -68,6 +68,11 @@ void VeskLanguageServer::on_change(const std::string& uri, std::string text) {
   client_.publish_diagnostics(uri, std::move(diagnostics));
 }
 
+std::size_t VeskLanguageServer::document_count() {
+  std::lock_guard lock(mutex_);
+  return documents_.size();
+}
+
 json::value VeskLanguageServer::hover(const params::PositionParams& p) {
   std::lock_guard lock(mutex_);
   auto it = documents_.find(p.uri);

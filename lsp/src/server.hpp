@@ -39,6 +39,9 @@ class VeskLanguageServer : public service::LanguageServer {
   // Parses `text`, stores it under `uri` (normalised) and publishes its diagnostics.
   void on_change(const std::string& uri, std::string text);
 
+  // Number of documents held (for tests).
+  std::size_t document_count();
+
  private:
   service::Client& client_;
   std::mutex mutex_;
