@@ -208,7 +208,7 @@ TEST(EmitNodeTest, PropertiesInFixedOrderShadowLeftOut) {
   EXPECT_EQ(block(only_shadow), "@s {\n}\n");
 }
 
-TEST(EmitAnnotationsTest, SpecifiedForms) {
+TEST(EmitAnnotationsTest, PlainTemplates) {
   using K = Annotation::Kind;
   const std::pair<Annotation, const char*> cases[] = {
       {note(K::Description, "Card"), "## \"Card\"\n"},
@@ -231,7 +231,7 @@ TEST(EmitAnnotationsTest, SpecifiedForms) {
   }
 }
 
-// Values that the specified templates would not read back as written.
+// Values that the plain templates would not read back as written.
 TEST(EmitAnnotationsTest, FormsThatReadBack) {
   using K = Annotation::Kind;
   const std::string nbsp = "\xC2\xA0";
