@@ -131,7 +131,14 @@ void write_all(int fd, std::string_view bytes) {
   }
 }
 
-Figures run_process(const std::string& binary, const Messages& m) {
+// One spawned process with its standard input and output as pipes.
+struct Child {
+  pid_t pid = -1;
+  int in = -1;   // the child's stdin
+  int out = -1;  // the child's stdout
+};
+
+Child spawn(const std::string& binary, const std::vector<std::string>& args) {
   int in[2], out[2];
   if (::pipe(in) != 0 || ::pipe(out) != 0) std::exit(2);
   posix_spawn_file_actions_t actions;
@@ -139,30 +146,38 @@ Figures run_process(const std::string& binary, const Messages& m) {
   posix_spawn_file_actions_adddup2(&actions, in[0], 0);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   for (int fd : {in[0], in[1], out[0], out[1]}) posix_spawn_file_actions_addclose(&actions, fd);
-  pid_t pid = -1;
-  char* argv[] = {const_cast<char*>(binary.c_str()), nullptr};
-  if (::posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv, environ) != 0) {
+  std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  Child c;
+  if (::posix_spawn(&c.pid, binary.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
     std::fprintf(stderr, "cannot start %s\n", binary.c_str());
     std::exit(2);
   }
   posix_spawn_file_actions_destroy(&actions);
   ::close(in[0]);
   ::close(out[1]);
+  c.in = in[1];
+  c.out = out[0];
+  return c;
+}
 
+Figures run_process(const std::string& binary, const Messages& m) {
+  const Child child = spawn(binary, {});
   Figures f;
   Clock::time_point start, tail_sent, last_answer;
   std::thread writer([&] {
-    write_all(in[1], m.head);
+    write_all(child.in, m.head);
     start = Clock::now();
-    write_all(in[1], m.changes);
+    write_all(child.in, m.changes);
     tail_sent = Clock::now();
-    write_all(in[1], m.tail);
+    write_all(child.in, m.tail);
   });
-  const bool ok = read_until_last(out[0], f.published, last_answer);
+  const bool ok = read_until_last(child.out, f.published, last_answer);
   writer.join();
-  ::close(in[1]);
-  ::close(out[0]);
-  ::waitpid(pid, nullptr, 0);
+  ::close(child.in);
+  ::close(child.out);
+  ::waitpid(child.pid, nullptr, 0);
   if (!ok) {
     std::fprintf(stderr, "the server ended before the last answer\n");
     std::exit(1);
@@ -209,37 +224,6 @@ double median(std::vector<double> v) {
 }
 
 }  // namespace
-
-// One spawned process with its standard input and output as pipes.
-struct Child {
-  pid_t pid = -1;
-  int in = -1;   // the child's stdin
-  int out = -1;  // the child's stdout
-};
-
-Child spawn(const std::string& binary, const std::vector<std::string>& args) {
-  int in[2], out[2];
-  if (::pipe(in) != 0 || ::pipe(out) != 0) std::exit(2);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  for (int fd : {in[0], in[1], out[0], out[1]}) posix_spawn_file_actions_addclose(&actions, fd);
-  std::vector<char*> argv{const_cast<char*>(binary.c_str())};
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  Child c;
-  if (::posix_spawn(&c.pid, binary.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-    std::fprintf(stderr, "cannot start %s\n", binary.c_str());
-    std::exit(2);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(in[0]);
-  ::close(out[1]);
-  c.in = in[1];
-  c.out = out[0];
-  return c;
-}
 
 // Reads framed messages one at a time.
 class FrameReader {

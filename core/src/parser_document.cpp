@@ -55,11 +55,8 @@ bool parse_style_block(Input& in, model::SceneGraph& graph) {
   skip_leading_comments(in);
   for (;;) {
     if (consume(in, '}')) break;
-    const auto key = take_ident(in);
+    const auto key = take_key(in);
     if (!key) return false;
-    take_blanks(in);
-    if (!consume(in, ':')) return false;
-    take_blanks(in);
     if (*key == "fill") {
       const auto color = parse_hex_color(in);
       if (!color) return false;

@@ -36,11 +36,8 @@ struct EdgeDraft {
 
 // One `key: value` item of an edge block, without its separator.
 bool parse_edge_item(Input& in, Edge& edge, EdgeDraft& draft) {
-  const auto name = take_ident(in);
+  const auto name = take_key(in);
   if (!name) return false;
-  take_blanks(in);
-  if (!consume(in, ':')) return false;
-  take_blanks(in);
 
   const std::string_view key = *name;
   if (key == "from" || key == "to") {
@@ -142,11 +139,8 @@ bool parse_constraint_line(Input& in, model::SceneGraph& graph) {
   take_blanks(in);
   if (!consume(in, "->")) return false;
   take_blanks(in);
-  const auto kind = take_ident(in);
+  const auto kind = take_key(in);
   if (!kind) return false;
-  take_blanks(in);
-  if (!consume(in, ':')) return false;
-  take_blanks(in);
 
   Constraint constraint{Constraint::Absolute{0, 0}};
   if (*kind == "center_in") {

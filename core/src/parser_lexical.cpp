@@ -112,6 +112,15 @@ std::uint16_t to_weight(float value) {
 std::string_view take_blanks(Input& in) { return take_bytes(in, blank_run(in)); }
 std::optional<std::string_view> take_blanks1(Input& in) { return take_bytes1(in, blank_run(in)); }
 std::optional<std::string_view> take_ident(Input& in) { return take_bytes1(in, ident_run(in)); }
+
+std::optional<std::string_view> take_key(Input& in) {
+  const auto key = take_ident(in);
+  if (!key) return std::nullopt;
+  take_blanks(in);
+  if (!consume(in, ':')) return std::nullopt;
+  take_blanks(in);
+  return key;
+}
 std::optional<std::string_view> take_digits1(Input& in) { return take_bytes1(in, digit_run(in)); }
 std::string_view take_digits(Input& in) { return take_bytes(in, digit_run(in)); }
 

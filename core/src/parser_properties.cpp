@@ -103,11 +103,8 @@ model::AnimTrigger trigger_of(std::string_view word) {
 
 // One `key: value` item of an anim block, without its separator.
 bool parse_anim_item(Input& in, model::AnimKeyframe& frame) {
-  const auto key = take_ident(in);
+  const auto key = take_key(in);
   if (!key) return false;
-  take_blanks(in);
-  if (!consume(in, ':')) return false;
-  take_blanks(in);
   if (*key == "fill") return color_into(in, frame.fill);
   if (*key == "opacity") return number_into(in, frame.opacity);
   if (*key == "scale") return number_into(in, frame.scale);
@@ -133,11 +130,8 @@ bool parse_anim_item(Input& in, model::AnimKeyframe& frame) {
 bool parse_node_property(Input& in, Style& style, model::SmallVec<NodeId>& use_styles,
                          std::optional<float>& width, std::optional<float>& height,
                          LayoutMode& layout) {
-  const auto name = take_ident(in);
+  const auto name = take_key(in);
   if (!name) return false;
-  take_blanks(in);
-  if (!consume(in, ':')) return false;
-  take_blanks(in);
 
   const std::string_view key = *name;
   bool ok = true;

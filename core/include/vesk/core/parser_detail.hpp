@@ -55,6 +55,9 @@ std::uint16_t to_weight(float value);
 std::string_view take_blanks(Input& in);
 std::optional<std::string_view> take_blanks1(Input& in);
 std::optional<std::string_view> take_ident(Input& in);
+// An item's key: `take_ident`, blanks, ":", blanks; the identifier, or
+// nullopt when there is none or no ":" follows it.
+std::optional<std::string_view> take_key(Input& in);
 std::optional<std::string_view> take_digits1(Input& in);
 std::string_view take_digits(Input& in);
 std::optional<std::string_view> take_hex_digits(Input& in);  // 1 to 8
