@@ -1,4 +1,5 @@
-# Thin wrapper over CMake + Ninja. Every target installs missing packages first.
+# Thin wrapper over CMake + Ninja. Every target installs missing packages first;
+# only the test targets also install the npm client of the LSP session test.
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
@@ -10,13 +11,16 @@ CMAKE_GEN := -G Ninja
 SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
            UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps configure run test test-sanitize fuzz fuzz-run bench install clean
+.PHONY: all deps test-deps configure run test test-sanitize fuzz fuzz-run bench install clean
 
 all: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 deps:
 	@tools/install-deps
+
+test-deps: deps
+	@tools/install-deps --npm-client
 
 configure: deps
 	@test -f $(BUILD)/build.ninja || cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -27,10 +31,10 @@ run: all
 	  $(BUILD)/lsp/vesk-lsp --format < "$$f" || exit 1; \
 	done
 
-test: all
+test: test-deps all
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-test-sanitize: deps
+test-sanitize: test-deps
 	@test -f $(SAN_BUILD)/build.ninja || CC=clang-14 CXX=clang++-14 cmake -S . -B $(SAN_BUILD) $(CMAKE_GEN) \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_SANITIZE=ON >/dev/null
 	cmake --build $(SAN_BUILD) -j $(JOBS)

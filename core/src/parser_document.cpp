@@ -127,6 +127,8 @@ Result<model::SceneGraph> parse_document(std::string_view text) {
     // Only a hint: the lists grow as they are filled.
   }
   Input in = text;
+  // One byte-order mark at the very start is not part of the document.
+  consume(in, "\xEF\xBB\xBF");
   std::vector<std::string> pending;
   collect_leading_comments(in, pending);
 

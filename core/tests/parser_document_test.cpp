@@ -1,3 +1,4 @@
+#include "vesk/core/emitter.hpp"
 #include "vesk/core/parser.hpp"
 #include "vesk/core/parser_detail.hpp"
 
@@ -39,7 +40,8 @@ bool only_root(const SceneGraph& g) {
 
 TEST(DocumentTest, EmptyAndCommentOnlyDocuments) {
   for (std::string_view text : {"", " \n\t\r\n", "# a\n# b\n", "## top note\n", "}\nfill: #fff\n",
-                                "Rect @r { }", "import\t\"x\" as y", "\xEF\xBB\xBFrect @r {}"}) {
+                                "Rect @r { }", "import\t\"x\" as y", "\xEF\xBB\xBF",
+                                "\xEF\xBB\xBF\xEF\xBB\xBFrect @r {}"}) {
     EXPECT_TRUE(only_root(parse_ok(text))) << text;
   }
 }
@@ -187,6 +189,33 @@ TEST(DocumentTest, CrlfLineEnds) {
   EXPECT_EQ(b.node(1).comments, std::vector<std::string>{"c"});
   // A CRLF between a head and its brace still fails.
   EXPECT_EQ(parse_document("rect @r\r\n{ }").error(), kNode);
+}
+
+TEST(DocumentTest, LeadingByteOrderMark) {
+  const std::string mark = "\xEF\xBB\xBF";
+  // One mark at the very start: the rest reads as it would without it.
+  for (const std::string text : {"rect @a {\n  w: 10 h: 20\n}\n", "# note\r\nrect @a { }", "\n  @a { }",
+                                 "import \"x\" as y\n", "style s { fill: #fff }", "## top\nrect @a { }",
+                                 "edge @e { from: @a; to: @b }", "rect @a { }\n@a -> absolute: 1, 2"}) {
+    EXPECT_EQ(emitter::emit_document(parse_ok(mark + text)), emitter::emit_document(parse_ok(text))) << text;
+  }
+  const auto graph = parse_ok(mark + "rect @a {\n  w: 10 h: 20\n}\n");
+  ASSERT_EQ(graph.node_count(), 2u);
+  const auto* rect = std::get_if<NodeKind::Rect>(&by_id(graph, "a").kind.value);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->width, 10);
+  EXPECT_EQ(rect->height, 20);
+
+  // Anywhere else a mark is no white space: its line is unrecognised and skipped.
+  for (const std::string& text : {mark + mark + "rect @a { }", " " + mark + "rect @a { }", "\n" + mark + "rect @a { }",
+                                 "# c\n" + mark + "rect @a { }", "rect @b { }\n" + mark + "rect @a { }"}) {
+    const auto g = parse_ok(text);
+    EXPECT_EQ(g.get_by_id(NodeId::intern("a")), nullptr) << text;
+    EXPECT_EQ(g.node_count(), text.find("@b") == std::string::npos ? 1u : 2u) << text;
+  }
+
+  // An error on the first line is no longer hidden behind the mark.
+  EXPECT_EQ(parse_document(mark + "rect @a { fill: #12 }").error(), kNode);
 }
 
 TEST(DocumentTest, CommentAttachment) {

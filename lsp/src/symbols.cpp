@@ -25,6 +25,7 @@ using vesk_core::parser::white_space;
 
 constexpr std::string_view kNodeKeywords[] = {"group", "rect", "ellipse", "path", "text"};
 constexpr std::string_view kAnonPrefix = "_anon_";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool not_white_space(char32_t c) { return !white_space(c); }
 
@@ -32,6 +33,13 @@ bool not_white_space(char32_t c) { return !white_space(c); }
 std::string_view identifier(std::string_view rest) { return rest.substr(0, span_of(rest, ident_char)); }
 
 bool named_id(std::string_view id) { return !id.empty() && !id.starts_with(kAnonPrefix); }
+
+// Line `number` trimmed, read as the parser reads it: without the byte-order
+// mark that may open the text. The symbol's range still counts the mark.
+std::string_view trimmed(std::string_view line, std::uint32_t number) {
+  if (number == 0 && line.starts_with(kByteOrderMark)) line.remove_prefix(kByteOrderMark.size());
+  return trim(line);
+}
 
 // The identifier of the node head that line `t` (trimmed) writes, if any.
 std::optional<std::string_view> candidate(std::string_view t) {
@@ -105,7 +113,7 @@ boost::json::array compute_symbols(std::string_view text, const vesk_core::model
   position::LineCursor styles(text);
   std::uint32_t number = 0;
   for (auto line = styles.next(); line; line = styles.next(), ++number) {
-    const std::string_view t = trim(*line);
+    const std::string_view t = trimmed(*line, number);
     if (!t.starts_with("style ")) continue;
     std::string_view rest = t.substr(6);
     rest.remove_prefix(span_of(rest, white_space));
@@ -120,7 +128,7 @@ boost::json::array compute_symbols(std::string_view text, const vesk_core::model
   position::LineCursor nodes(text);
   number = 0;
   for (auto line = nodes.next(); line; line = nodes.next(), ++number) {
-    const auto id = candidate(trim(*line));
+    const auto id = candidate(trimmed(*line, number));
     if (!id) continue;
     const auto* node = graph->get_by_id(vesk_core::id::NodeId::intern(*id));
     if (node == nullptr) continue;

@@ -140,6 +140,30 @@ TEST(FormatModeTest, RejectsInputThatIsNotUtf8) {
   }
 }
 
+TEST(FormatModeTest, LeadingByteOrderMark) {
+  const std::string mark = "\xEF\xBB\xBF";
+  const std::string rect = "rect @a {\n  w: 10 h: 20\n}\n";
+  struct Case {
+    std::string input;
+    std::string out;
+    int status;
+  };
+  const Case cases[] = {
+      {mark + rect, rect + "\n", 0},  // the first block is kept
+      {mark + "# c\r\n" + rect, "# c\n" + rect + "\n", 0},
+      {mark, "", 0},
+      {mark + mark + rect, "", 0},  // a second mark is no white space: its line is skipped
+      {mark + "rect @a { fill: #12 }", "", 1},
+  };
+  for (const Case& c : cases) {
+    const auto r = run_process({kBinary, "--format"}, c.input);
+    EXPECT_EQ(r.status, c.status) << c.input;
+    EXPECT_EQ(r.out, c.out) << c.input;
+    EXPECT_EQ(r.err, c.status == 0 ? "" : kNodeError) << c.input;
+    EXPECT_FALSE(r.out.starts_with(mark));
+  }
+}
+
 TEST(FormatModeTest, OnlyAnExactFirstArgumentSelectsFormatMode) {
   const std::string input = "rect @a { }\n";
   const auto formats = run_process({kBinary, "--format", "extra"}, input);

@@ -1,3 +1,4 @@
+#include "lsp_client.hpp"
 #include "symbols.hpp"
 
 #include "vesk/core/parser.hpp"
@@ -94,6 +95,15 @@ TEST(SymbolsTest, CandidatesAndResolution) {
       {"rect @\xE5\x8D\xA1\xE7\x89\x87 {", {"rect @\xE5\x8D\xA1\xE7\x89\x87|19|0|10"}},
       {"\xC2\xA0@box {\xC2\xA0", {"@box|19|0|8"}},
       {"", {}},
+      // a byte-order mark opening the text: read past, still counted in the range
+      {"\xEF\xBB\xBFrect @card {", {"rect @card|19|0|13"}},
+      {"\xEF\xBB\xBF@box {\n}", {"@box|19|0|7"}},
+      {"\xEF\xBB\xBF  group @g", {"group @g|3|0|11"}},
+      {"\xEF\xBB\xBFstyle accent {\r\n}", {"style accent|5|0|15"}},
+      {"\xEF\xBB\xBF", {}},
+      {"\xEF\xBB\xBF\xEF\xBB\xBFrect @card {", {}},  // one mark only
+      {" \xEF\xBB\xBFrect @card {", {}},             // only at the very start
+      {"rect @card {\n\xEF\xBB\xBF" "ellipse @e {\n\xEF\xBB\xBFstyle s {", {"rect @card|19|0|12"}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(summary(compute_symbols(c.text, &graph, kUri)), c.expected) << c.text;
@@ -151,4 +161,61 @@ TEST(SymbolsTest, ThroughTheParser) {
   ASSERT_FALSE(vesk_core::parser::parse_document(broken).ok());
   EXPECT_EQ(summary(compute_symbols(broken, nullptr, kUri)),
             (std::vector<std::string>{"style accent|5|0|14", "style late|5|15|14"}));
+}
+
+TEST(SymbolsTest, ByteOrderMarkThroughTheParser) {
+  const std::string text = "\xEF\xBB\xBFstyle s {\n}\nrect @card {\n  ellipse @orb { }\n}\n";
+  auto parsed = vesk_core::parser::parse_document(text);
+  ASSERT_TRUE(parsed.ok()) << parsed.error();
+  EXPECT_EQ(summary(compute_symbols(text, &parsed.value(), kUri)),
+            (std::vector<std::string>{"style s|5|0|10", "rect @card|19|2|12", "ellipse @orb|19|3|18"}));
+
+  const std::string first = "\xEF\xBB\xBFrect @card {\n  ellipse @orb { }\n}\n";
+  parsed = vesk_core::parser::parse_document(first);
+  ASSERT_TRUE(parsed.ok()) << parsed.error();
+  EXPECT_EQ(summary(compute_symbols(first, &parsed.value(), kUri)),
+            (std::vector<std::string>{"rect @card|19|0|13", "ellipse @orb|19|1|18"}));
+}
+
+// The server binary on a document that an editor sends with its byte-order mark.
+TEST(SymbolsTest, ServerReadsPastAByteOrderMark) {
+  namespace json = boost::json;
+  const auto doc = [](std::string_view text) {
+    return json::object{{"textDocument", json::object{{"uri", kUri}, {"languageId", "vesk"}, {"version", 1}, {"text", text}}}};
+  };
+  const json::object id{{"uri", kUri}};
+  vesk_lsp::testing::LspClient c;
+  c.initialize();
+
+  c.notify("textDocument/didOpen", doc("\xEF\xBB\xBFrect @card {\n  w: 10 h: 20\n}\nellipse @orb { }\n"));
+  auto published = c.read();
+  ASSERT_TRUE(published);
+  EXPECT_EQ(published->at("method"), json::value("textDocument/publishDiagnostics"));
+  EXPECT_TRUE(published->at("params").at("diagnostics").as_array().empty());
+
+  c.request(1, "textDocument/documentSymbol", json::object{{"textDocument", id}});
+  auto answer = c.answer(1);
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(summary(answer->at("result").as_array()),
+            (std::vector<std::string>{"rect @card|19|0|13", "ellipse @orb|19|3|16"}));
+
+  // Positions on line 0 count the mark as one unit: "@card" starts at 6.
+  c.request(2, "textDocument/hover",
+            json::object{{"textDocument", id}, {"position", json::object{{"line", 0}, {"character", 7}}}});
+  answer = c.answer(2);
+  ASSERT_TRUE(answer);
+  ASSERT_TRUE(answer->at("result").is_object()) << json::serialize(*answer);
+  EXPECT_EQ(answer->at("result").at("contents").at("value"), json::value("**Rect** \u2014 10\u00D720"));
+
+  // An error on the first line is reported, placed at the end of the last line.
+  c.notify("textDocument/didOpen", doc("\xEF\xBB\xBFrect @card { fill: #12 }"));
+  published = c.read();
+  ASSERT_TRUE(published);
+  EXPECT_EQ(json::serialize(published->at("params").at("diagnostics")),
+            R"([{"range":{"start":{"line":0,"character":25},"end":{"line":0,"character":26}},"severity":1,)"
+            R"("source":"vesk-lsp","message":"Node parse error: Parsing Error: ContextError { context: [], cause: None }"}])");
+
+  c.close_input();
+  EXPECT_EQ(c.wait(), 0);
+  EXPECT_EQ(c.error_output(), "");
 }
