@@ -26,15 +26,15 @@ class VeskLanguageServer : public service::LanguageServer {
  public:
   explicit VeskLanguageServer(service::Client& client) : client_(client) {}
 
-  boost::json::value initialize(const params::InitializeParams& p) override;
+  boost::json::value initialize(const protocol::InitializeParams& p) override;
   void initialized() override;
   void shutdown() override;
-  void did_open(params::DidOpenParams p) override;
-  void did_change(params::DidChangeParams p) override;
-  void did_close(const params::DidCloseParams& p) override;
-  boost::json::value hover(const params::PositionParams& p) override;
-  boost::json::value document_symbol(const params::DocumentSymbolParams& p) override;
-  boost::json::value completion(const params::PositionParams& p) override;
+  void did_open(protocol::DidOpenParams p) override;
+  void did_change(protocol::DidChangeParams p) override;
+  void did_close(const protocol::DidCloseParams& p) override;
+  boost::json::value hover(const protocol::PositionParams& p) override;
+  boost::json::value document_symbol(const protocol::DocumentSymbolParams& p) override;
+  boost::json::value completion(const protocol::PositionParams& p) override;
 
   // Parses `text`, stores it under `uri` (normalised) and publishes its diagnostics.
   void on_change(const std::string& uri, std::string text);

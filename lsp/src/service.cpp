@@ -118,7 +118,7 @@ void Client::log_message(int type, std::string_view message) {
   writer_.send(jsonrpc::encode_notification("window/logMessage", std::move(p)));
 }
 
-Service::Service(transport::Writer& writer, const ServerFactory& factory, params::UriParser uri_parser)
+Service::Service(transport::Writer& writer, const ServerFactory& factory, protocol::UriParser uri_parser)
     : writer_(writer), client_(writer, state_), server_(factory(client_)), uri_parser_(std::move(uri_parser)) {}
 
 void Service::answer(const json::value& id, json::value result) {
@@ -144,7 +144,7 @@ bool Service::handle(const std::vector<Message>& batch) {
       if (!pending.emplace(jsonrpc::id_key(m.id), i).second) duplicate[i] = true;
     } else if (m.kind == Message::Kind::kNotification && m.method == "$/cancelRequest" &&
                state_.load() == State::kInitialized && m.params) {
-      auto p = params::decode_cancel(*m.params);
+      auto p = protocol::decode_cancel(*m.params);
       if (!p.ok()) continue;
       auto it = pending.find(jsonrpc::id_key(p.value().id));
       if (it != pending.end()) cancelled[it->second] = true;
@@ -232,19 +232,19 @@ void Service::run_request(const Message& m) {
     answer(m.id, op(decoded.value()));
   };
   if (m.method == "initialize") {
-    reply(params::decode_initialize(p), [&](const params::InitializeParams& v) {
+    reply(protocol::decode_initialize(p), [&](const protocol::InitializeParams& v) {
       json::value result = server_->initialize(v);
       state_.store(State::kInitialized);
       return result;
     });
   } else if (m.method == "textDocument/hover") {
-    reply(params::decode_hover(p, uri_parser_), [&](const params::PositionParams& v) { return server_->hover(v); });
+    reply(protocol::decode_hover(p, uri_parser_), [&](const protocol::PositionParams& v) { return server_->hover(v); });
   } else if (m.method == "textDocument/completion") {
-    reply(params::decode_completion(p, uri_parser_),
-          [&](const params::PositionParams& v) { return server_->completion(v); });
+    reply(protocol::decode_completion(p, uri_parser_),
+          [&](const protocol::PositionParams& v) { return server_->completion(v); });
   } else if (m.method == "textDocument/documentSymbol") {
-    reply(params::decode_document_symbol(p, uri_parser_),
-          [&](const params::DocumentSymbolParams& v) { return server_->document_symbol(v); });
+    reply(protocol::decode_document_symbol(p, uri_parser_),
+          [&](const protocol::DocumentSymbolParams& v) { return server_->document_symbol(v); });
   }
 }
 
@@ -257,15 +257,15 @@ bool Service::run_notification(const Message& m) {
   if (state_.load() != State::kInitialized || !m.params) return true;
   const json::value& p = *m.params;
   if (m.method == "initialized") {
-    if (params::decode_initialized(p).ok()) server_->initialized();
+    if (protocol::decode_initialized(p).ok()) server_->initialized();
   } else if (m.method == "textDocument/didOpen") {
-    auto d = params::decode_did_open(p, uri_parser_);
+    auto d = protocol::decode_did_open(p, uri_parser_);
     if (d.ok()) server_->did_open(std::move(d).value());
   } else if (m.method == "textDocument/didChange") {
-    auto d = params::decode_did_change(p, uri_parser_);
+    auto d = protocol::decode_did_change(p, uri_parser_);
     if (d.ok()) server_->did_change(std::move(d).value());
   } else if (m.method == "textDocument/didClose") {
-    auto d = params::decode_did_close(p, uri_parser_);
+    auto d = protocol::decode_did_close(p, uri_parser_);
     if (d.ok()) server_->did_close(d.value());
   }
   return true;
@@ -365,7 +365,7 @@ class Queue {
 }  // namespace
 
 int serve(transport::ByteSource& source, transport::Sink& sink, const ServerFactory& factory,
-          params::UriParser uri_parser) {
+          protocol::UriParser uri_parser) {
   transport::Writer writer(sink);
   Service service(writer, factory, std::move(uri_parser));
   Queue queue;

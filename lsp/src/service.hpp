@@ -3,7 +3,7 @@
 // pending requests and cancellation, and the threaded run loop.
 
 #include "jsonrpc.hpp"
-#include "params.hpp"
+#include "protocol.hpp"
 #include "transport.hpp"
 
 #include <boost/json/array.hpp>
@@ -42,15 +42,15 @@ class Client {
 class LanguageServer {
  public:
   virtual ~LanguageServer() = default;
-  virtual boost::json::value initialize(const params::InitializeParams& p) = 0;
+  virtual boost::json::value initialize(const protocol::InitializeParams& p) = 0;
   virtual void initialized() = 0;
   virtual void shutdown() = 0;
-  virtual void did_open(params::DidOpenParams p) = 0;
-  virtual void did_change(params::DidChangeParams p) = 0;
-  virtual void did_close(const params::DidCloseParams& p) = 0;
-  virtual boost::json::value hover(const params::PositionParams& p) = 0;
-  virtual boost::json::value document_symbol(const params::DocumentSymbolParams& p) = 0;
-  virtual boost::json::value completion(const params::PositionParams& p) = 0;
+  virtual void did_open(protocol::DidOpenParams p) = 0;
+  virtual void did_change(protocol::DidChangeParams p) = 0;
+  virtual void did_close(const protocol::DidCloseParams& p) = 0;
+  virtual boost::json::value hover(const protocol::PositionParams& p) = 0;
+  virtual boost::json::value document_symbol(const protocol::DocumentSymbolParams& p) = 0;
+  virtual boost::json::value completion(const protocol::PositionParams& p) = 0;
 };
 
 using ServerFactory = std::function<std::unique_ptr<LanguageServer>(Client&)>;
@@ -59,7 +59,7 @@ using ServerFactory = std::function<std::unique_ptr<LanguageServer>(Client&)>;
 // Single-threaded: the run loop calls it from one thread.
 class Service {
  public:
-  Service(transport::Writer& writer, const ServerFactory& factory, params::UriParser uri_parser);
+  Service(transport::Writer& writer, const ServerFactory& factory, protocol::UriParser uri_parser);
 
   // Handles messages that are in progress together, in order: requests are
   // registered as pending first (a repeated id is refused, `$/cancelRequest`
@@ -86,7 +86,7 @@ class Service {
   std::atomic<State> state_{State::kUninitialized};
   Client client_;
   std::unique_ptr<LanguageServer> server_;
-  params::UriParser uri_parser_;
+  protocol::UriParser uri_parser_;
   int exit_status_ = 1;
 };
 
@@ -99,6 +99,6 @@ MethodKind classify(std::string_view method);
 // bounded queue; this thread dispatches. Throws std::system_error when the
 // reader thread cannot be started.
 int serve(transport::ByteSource& source, transport::Sink& sink, const ServerFactory& factory,
-          params::UriParser uri_parser);
+          protocol::UriParser uri_parser);
 
 }  // namespace vesk_lsp::service

@@ -28,7 +28,7 @@ std::optional<std::string> any_uri(std::string_view text) {
 class FakeServer : public LanguageServer {
  public:
   FakeServer(Client& client, std::vector<std::string>& calls) : client_(client), calls_(calls) {}
-  json::value initialize(const params::InitializeParams&) override {
+  json::value initialize(const protocol::InitializeParams&) override {
     calls_.push_back("initialize");
     return json::parse(R"({"capabilities":{}})");
   }
@@ -37,22 +37,22 @@ class FakeServer : public LanguageServer {
     client_.log_message(3, "hello");
   }
   void shutdown() override { calls_.push_back("shutdown"); }
-  void did_open(params::DidOpenParams p) override {
+  void did_open(protocol::DidOpenParams p) override {
     calls_.push_back("did_open " + p.uri);
     client_.publish_diagnostics(p.uri, {});
   }
-  void did_change(params::DidChangeParams p) override { calls_.push_back("did_change " + p.uri); }
-  void did_close(const params::DidCloseParams& p) override { calls_.push_back("did_close " + p.uri); }
-  json::value hover(const params::PositionParams& p) override {
+  void did_change(protocol::DidChangeParams p) override { calls_.push_back("did_change " + p.uri); }
+  void did_close(const protocol::DidCloseParams& p) override { calls_.push_back("did_close " + p.uri); }
+  json::value hover(const protocol::PositionParams& p) override {
     if (p.uri == "f:throw") throw std::runtime_error("boom");
     calls_.push_back("hover " + std::to_string(p.position.line));
     return nullptr;
   }
-  json::value document_symbol(const params::DocumentSymbolParams&) override {
+  json::value document_symbol(const protocol::DocumentSymbolParams&) override {
     calls_.push_back("document_symbol");
     return json::array{};
   }
-  json::value completion(const params::PositionParams&) override {
+  json::value completion(const protocol::PositionParams&) override {
     calls_.push_back("completion");
     return json::array{};
   }
