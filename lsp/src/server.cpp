@@ -3,6 +3,7 @@
 #include "completion.hpp"
 #include "diagnostics.hpp"
 #include "hover.hpp"
+#include "service.hpp"
 #include "symbols.hpp"
 #include "vesk/core/parser.hpp"
 #include "vesk/url/url.hpp"
@@ -19,6 +20,9 @@ namespace vesk_lsp::server {
 
 namespace json = boost::json;
 
+namespace {
+
+// The fixed answer of `initialize`.
 json::value initialize_result() {
   json::object completion;
   completion["triggerCharacters"] = json::array{":", "@", "#"};
@@ -32,6 +36,8 @@ json::value initialize_result() {
   return result;
 }
 
+}  // namespace
+
 std::optional<std::string> normalise_uri(std::string_view uri) {
   auto url = vesk_url::parse(uri);
   if (!url) return std::nullopt;
@@ -40,7 +46,7 @@ std::optional<std::string> normalise_uri(std::string_view uri) {
 
 json::value VeskLanguageServer::initialize(const protocol::InitializeParams&) { return initialize_result(); }
 
-void VeskLanguageServer::initialized() { client_.log_message(3, "vesk-lsp initialized"); }
+void VeskLanguageServer::initialized(const protocol::InitializedParams&) { client_.log_message(3, "vesk-lsp initialized"); }
 
 void VeskLanguageServer::shutdown() {}
 
@@ -68,9 +74,9 @@ void VeskLanguageServer::on_change(const std::string& uri, std::string text) {
   client_.publish_diagnostics(uri, std::move(diagnostics));
 }
 
-std::size_t VeskLanguageServer::document_count() {
-  std::lock_guard lock(mutex_);
-  return documents_.size();
+std::size_t detail::document_count(VeskLanguageServer& server) {
+  std::lock_guard lock(server.mutex_);
+  return server.documents_.size();
 }
 
 json::value VeskLanguageServer::hover(const protocol::PositionParams& p) {

@@ -2,7 +2,7 @@
 // The language server: open documents, diagnostics on every open and change,
 // completion, hover and document symbols.
 
-#include "service.hpp"
+#include "dispatch.hpp"
 
 #include "vesk/core/model.hpp"
 
@@ -22,12 +22,19 @@ struct DocumentState {
   std::optional<vesk_core::model::SceneGraph> graph;
 };
 
+class VeskLanguageServer;
+
+namespace detail {
+// Number of documents held; for tests.
+std::size_t document_count(VeskLanguageServer& server);
+}  // namespace detail
+
 class VeskLanguageServer : public service::LanguageServer {
  public:
   explicit VeskLanguageServer(service::Client& client) : client_(client) {}
 
   boost::json::value initialize(const protocol::InitializeParams& p) override;
-  void initialized() override;
+  void initialized(const protocol::InitializedParams& p) override;
   void shutdown() override;
   void did_open(protocol::DidOpenParams p) override;
   void did_change(protocol::DidChangeParams p) override;
@@ -36,20 +43,16 @@ class VeskLanguageServer : public service::LanguageServer {
   boost::json::value document_symbol(const protocol::DocumentSymbolParams& p) override;
   boost::json::value completion(const protocol::PositionParams& p) override;
 
+  friend std::size_t detail::document_count(VeskLanguageServer& server);
+
+ private:
   // Parses `text`, stores it under `uri` (normalised) and publishes its diagnostics.
   void on_change(const std::string& uri, std::string text);
 
-  // Number of documents held (for tests).
-  std::size_t document_count();
-
- private:
   service::Client& client_;
   std::mutex mutex_;
   boost::unordered_flat_map<std::string, DocumentState> documents_;
 };
-
-// The fixed answer of `initialize`.
-boost::json::value initialize_result();
 
 // The serialised URL of a document URI, or nullopt when it does not parse.
 std::optional<std::string> normalise_uri(std::string_view uri);
