@@ -17,7 +17,8 @@ using jsonrpc::Message;
 
 namespace {
 
-const json::value* params_of(const Message& m) { return m.params ? &*m.params : nullptr; }
+// A null params member counts as an absent one.
+const json::value* params_of(const Message& m) { return m.params && !m.params->is_null() ? &*m.params : nullptr; }
 
 }  // namespace
 

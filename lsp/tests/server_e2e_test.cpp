@@ -167,6 +167,9 @@ TEST(ServerMode, ErrorAnswerShapes) {
   c.request(3, "textDocument/completion");
   EXPECT_EQ(json::serialize(*c.answer(3)),
             R"({"jsonrpc":"2.0","error":{"code":-32602,"message":"Missing params field"},"id":3})");
+  c.request(5, "textDocument/hover", json::value(nullptr));
+  EXPECT_EQ(json::serialize(*c.answer(5)),
+            R"({"jsonrpc":"2.0","error":{"code":-32602,"message":"Missing params field"},"id":5})");
   c.request(4, "initialize", json::parse(R"({"capabilities":{}})"));
   EXPECT_EQ(json::serialize(*c.answer(4)),
             R"({"jsonrpc":"2.0","error":{"code":-32600,"message":"Invalid request"},"id":4})");

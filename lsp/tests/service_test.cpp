@@ -198,11 +198,15 @@ TEST(Dispatch, InvalidParams) {
   h.send(request(4, "textDocument/hover"));
   h.send(request(5, "textDocument/hover", R"({"textDocument":{"uri":"f:a"},"position":{"line":-1,"character":0}})"));
   h.send(request(6, "textDocument/hover", R"({"textDocument":{"uri":"nouri"},"position":{"line":0,"character":0}})"));
+  // A null params member is an absent one.
+  h.send(request(7, "textDocument/hover", "null"));
+  h.send(request(8, "shutdown", "null"));
   // Notifications with bad parameters are dropped.
   h.send(notification("textDocument/didOpen", R"({"textDocument":{"uri":"f:a"}})"));
   h.send(notification("textDocument/didOpen"));
+  h.send(notification("textDocument/didOpen", "null"));
   const auto out = h.output();
-  ASSERT_EQ(out.size(), 6u);
+  ASSERT_EQ(out.size(), 8u);
   EXPECT_EQ(json::serialize(out[0]),
             R"({"jsonrpc":"2.0","error":{"code":-32602,"message":"Missing params field"},"id":1})");
   EXPECT_EQ(out[1].at("error").at("code"), json::value(-32602));
@@ -212,7 +216,10 @@ TEST(Dispatch, InvalidParams) {
             R"({"jsonrpc":"2.0","error":{"code":-32602,"message":"Missing params field"},"id":4})");
   EXPECT_NE(std::string(out[4].at("error").at("message").as_string()).find("position.line"), std::string::npos);
   EXPECT_NE(std::string(out[5].at("error").at("message").as_string()).find("invalid URI"), std::string::npos);
-  EXPECT_EQ(h.calls, std::vector<std::string>{"initialize"});
+  EXPECT_EQ(json::serialize(out[6]),
+            R"({"jsonrpc":"2.0","error":{"code":-32602,"message":"Missing params field"},"id":7})");
+  EXPECT_EQ(json::serialize(out[7]), R"({"jsonrpc":"2.0","result":null,"id":8})");
+  EXPECT_EQ(h.calls, (std::vector<std::string>{"initialize", "shutdown"}));
 }
 
 TEST(Dispatch, InitializedAndPublishRule) {
@@ -221,6 +228,11 @@ TEST(Dispatch, InitializedAndPublishRule) {
   h.send(notification("initialized", "{}"));
   EXPECT_TRUE(h.calls.empty());
   h.reach(State::kInitialized);
+  // Without its empty object, absent or null, it is dropped like any notification that does not decode.
+  h.send(notification("initialized"));
+  h.send(notification("initialized", "null"));
+  h.send(notification("initialized", "[]"));
+  EXPECT_TRUE(h.calls.empty());
   h.send(notification("initialized", "{}"));
   h.send(notification("initialized", "{}"));
   h.send(notification("textDocument/didOpen", kOpenParams));
