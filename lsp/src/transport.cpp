@@ -22,12 +22,6 @@ std::string_view trim_blanks(std::string_view s) {
   return s;
 }
 
-// Header names are tokens: visible ASCII without separators.
-bool token_char(char c) {
-  if (c <= ' ' || c >= 0x7f) return false;
-  return std::strchr("()<>@,;:\\\"/[]?={}", c) == nullptr;
-}
-
 // A decimal byte count with an optional leading "+"; nullopt when malformed or too large.
 std::optional<std::size_t> parse_length(std::string_view value) {
   if (!value.empty() && value.front() == '+') value.remove_prefix(1);
@@ -155,12 +149,11 @@ ReadResult MessageReader::next() {
       started = true;
       if (line.empty()) break;
       if (++lines > kMaxHeaderLines) return {ReadStatus::kUndecodable, {}};
+      // A header is a name, a colon and a value; names other than these two are
+      // ignored whatever they hold.
       const std::size_t colon = line.find(':');
-      if (colon == std::string::npos || colon == 0) return {ReadStatus::kUndecodable, {}};
+      if (colon == std::string::npos) return {ReadStatus::kUndecodable, {}};
       const std::string_view name(line.data(), colon);
-      for (char c : name) {
-        if (!token_char(c)) return {ReadStatus::kUndecodable, {}};
-      }
       const std::string_view value = trim_blanks(std::string_view(line).substr(colon + 1));
       if (name == "Content-Length") {
         const auto n = parse_length(value);
