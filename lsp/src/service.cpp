@@ -23,8 +23,7 @@ struct Incoming {
   int error_code = 0;
 };
 
-Incoming read_incoming(transport::MessageReader& reader) {
-  transport::ReadResult r = reader.next();
+Incoming to_incoming(transport::ReadResult r) {
   Incoming in;
   switch (r.status) {
     case transport::ReadStatus::kEnd:
@@ -49,16 +48,37 @@ Incoming read_incoming(transport::MessageReader& reader) {
   return in;
 }
 
+// The next message, waiting for input, then those whose bytes have already
+// arrived with it, up to `max` in all; a marker (end, undecodable) ends the group.
+std::vector<Incoming> read_group(transport::MessageReader& reader, std::size_t max) {
+  std::vector<Incoming> group;
+  try {
+    group.push_back(to_incoming(reader.next()));
+    while (group.size() < max && group.back().kind == Incoming::Kind::kMessage) {
+      auto more = reader.next_buffered();
+      if (!more) break;
+      group.push_back(to_incoming(std::move(*more)));
+    }
+  } catch (const std::exception&) {
+    group.push_back(Incoming{Incoming::Kind::kUndecodable, {}, code::kParseError});
+  }
+  return group;
+}
+
 // The bounded queue between the reader thread and the dispatcher.
 class Queue {
  public:
-  // Waits while full; false once stopped.
-  bool push(Incoming in) {
+  // Adds the items in order, as many at a time as there is room for, waiting
+  // while full; false once stopped. A group that fits goes in under one lock,
+  // so no batch is taken while only part of it is there.
+  bool push(std::vector<Incoming> group) {
     std::unique_lock lock(mutex_);
-    not_full_.wait(lock, [&] { return stopped_ || items_.size() < kQueueCapacity; });
-    if (stopped_) return false;
-    items_.push_back(std::move(in));
-    not_empty_.notify_one();
+    for (auto it = group.begin(); it != group.end();) {
+      not_full_.wait(lock, [&] { return stopped_ || items_.size() < kQueueCapacity; });
+      if (stopped_) return false;
+      while (it != group.end() && items_.size() < kQueueCapacity) items_.push_back(std::move(*it++));
+      not_empty_.notify_one();
+    }
     return true;
   }
 
@@ -118,15 +138,12 @@ int serve(transport::ByteSource& source, transport::Sink& sink, const ServerFact
     try {
       transport::MessageReader reader(source);
       for (;;) {
-        Incoming in;
-        try {
-          in = read_incoming(reader);
-        } catch (const std::exception&) {
-          in = Incoming{Incoming::Kind::kUndecodable, {}, code::kParseError};
-        }
-        if (stopping.load()) in = Incoming{};  // interrupted: an end, whatever was read
-        const bool last = in.kind != Incoming::Kind::kMessage;
-        if (!queue.push(std::move(in)) || last) break;
+        // Messages that arrive together are handed over together, so that a
+        // burst is batched the same way however the threads interleave.
+        std::vector<Incoming> group = read_group(reader, kMaxInProgress);
+        if (stopping.load()) group.assign(1, Incoming{});  // interrupted: an end, whatever was read
+        const bool last = group.back().kind != Incoming::Kind::kMessage;
+        if (!queue.push(std::move(group)) || last) break;
       }
     } catch (...) {
       // Out of memory while queueing: the dispatcher sees an end.

@@ -94,6 +94,10 @@ void FdSource::interrupt() {
 }
 
 bool MessageReader::fill() {
+  if (!may_read_) {
+    starved_ = true;
+    return false;
+  }
   compact();
   const std::size_t old = buffer_.size();
   buffer_.resize(old + kChunk);
@@ -134,7 +138,26 @@ MessageReader::Line MessageReader::read_line(std::string& line) {
 }
 
 ReadResult MessageReader::next() {
+  may_read_ = true;
+  return read_message();
+}
+
+std::optional<ReadResult> MessageReader::next_buffered() {
+  may_read_ = false;
+  starved_ = false;
+  ReadResult r = read_message();
+  may_read_ = true;
+  if (starved_) {
+    // Without reads the buffer was not compacted since the message began.
+    pos_ = message_start_;
+    return std::nullopt;
+  }
+  return r;
+}
+
+ReadResult MessageReader::read_message() {
   for (;;) {
+    message_start_ = pos_;
     bool started = false;
     std::size_t lines = 0;
     std::optional<std::size_t> length;

@@ -100,6 +100,44 @@ TEST(MessageReader, FramingRules) {
   }
 }
 
+// Taking what is already buffered wherever possible yields the same as reading.
+TEST(MessageReader, BufferedMessagesAsIfRead) {
+  for (const FramingCase& c : framing_cases()) {
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{3}, std::size_t{1} << 20}) {
+      MemorySource source(c.input, chunk);
+      MessageReader reader(source);
+      std::vector<std::string> out;
+      for (int guard = 0; guard < 100; ++guard) {
+        std::optional<ReadResult> r = reader.next_buffered();
+        if (!r) r = reader.next();
+        if (r->status != ReadStatus::kMessage) {
+          out.push_back(r->status == ReadStatus::kEnd ? "<end>" : "<bad>");
+          break;
+        }
+        out.push_back(r->body);
+      }
+      EXPECT_EQ(out, c.expected) << c.name << " (chunk " << chunk << ")";
+    }
+  }
+}
+
+TEST(MessageReader, BufferedStopsAtWhatHasNotArrived) {
+  const std::string input = "Content-Length: 1\r\n\r\nAContent-Length: 0\r\n\r\nContent-Length: 1\r\n\r\nB"
+                            "Content-Length: 2\r\n\r\nCD";
+  MemorySource source(input, input.size() - 1);  // the last byte comes with a second read
+  MessageReader reader(source);
+  EXPECT_FALSE(reader.next_buffered().has_value());  // nothing read yet
+  EXPECT_EQ(reader.next().body, "A");
+  auto b = reader.next_buffered();
+  ASSERT_TRUE(b.has_value());
+  EXPECT_EQ(b->body, "B");
+  EXPECT_FALSE(reader.next_buffered().has_value());
+  EXPECT_FALSE(reader.next_buffered().has_value());
+  EXPECT_EQ(reader.next().body, "CD");
+  EXPECT_FALSE(reader.next_buffered().has_value());
+  EXPECT_EQ(reader.next().status, ReadStatus::kEnd);
+}
+
 TEST(MessageReader, LargeBodyArrivesInPieces) {
   const std::string body(3 * 1024 * 1024 + 17, 'b');
   const std::string input = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body +
