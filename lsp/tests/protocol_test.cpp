@@ -185,6 +185,21 @@ TEST(ProtocolTest, SymbolInformationAndLocation) {
                           R"("range":{"start":{"line":2,"character":0},"end":{"line":2,"character":7}}}})");
 }
 
+// One Position and Range type: what is written reads back as the same value.
+TEST(ProtocolTest, PositionAndRangeReadAsWritten) {
+  const Range range{{1, 2}, {4294967295u, 0}};
+  const auto change = decode_did_change(
+      json::parse(R"({"textDocument":{"uri":"f:x","version":1},"contentChanges":[{"range":)" + encoded(range) +
+                  R"(,"text":""}]})"),
+      kUri);
+  ASSERT_TRUE(change.ok()) << change.error();
+  EXPECT_EQ(change.value().changes[0].range, range);
+  const auto hover = decode_hover(
+      json::parse(R"({"textDocument":{"uri":"f:x"},"position":)" + encoded(range.end) + "}"), kUri);
+  ASSERT_TRUE(hover.ok()) << hover.error();
+  EXPECT_EQ(hover.value().position, range.end);
+}
+
 TEST(ProtocolTest, LargestPositionsStayUnsigned) {
   EXPECT_EQ(encoded(Position{4294967295u, 4294967295u}), R"({"line":4294967295,"character":4294967295})");
 }
