@@ -46,7 +46,9 @@ std::optional<std::string> normalise_uri(std::string_view uri) {
 
 json::value VeskLanguageServer::initialize(const protocol::InitializeParams&) { return initialize_result(); }
 
-void VeskLanguageServer::initialized(const protocol::InitializedParams&) { client_.log_message(3, "vesk-lsp initialized"); }
+void VeskLanguageServer::initialized(const protocol::InitializedParams&) {
+  client_.log_message(3, "vesk-lsp initialized");
+}
 
 void VeskLanguageServer::shutdown() {}
 

@@ -17,6 +17,8 @@ namespace {
 namespace json = boost::json;
 
 const std::string kDoc = R"({"textDocument":{"uri":"file:///b.vesk"})";
+const std::string kOpen =
+    R"({"textDocument":{"uri":"file:///b.vesk","languageId":"vesk","version":1,"text":"rect @r { w: 1 h: 2 }\n"}})";
 
 std::string request(int id, const std::string& method, const std::string& params = "") {
   std::string s = R"({"jsonrpc":"2.0","id":)" + std::to_string(id) + R"(,"method":")" + method + "\"";
@@ -69,7 +71,7 @@ TEST(Burst, JudgedInReadOrder) {
       {"a cancel after initialize counts", false, {initialize(1), hover(2), cancel(2)}, {"1 result", "2 -32800"}, 0},
       {"initialized, opened and asked in one burst", false,
        {initialize(1), notification("initialized", "{}"),
-        notification("textDocument/didOpen", R"({"textDocument":{"uri":"file:///b.vesk","languageId":"vesk","version":1,"text":"rect @r { w: 1 h: 2 }\n"}})"),
+        notification("textDocument/didOpen", kOpen),
         request(2, "textDocument/documentSymbol", kDoc + "}")},
        {"1 result", "window/logMessage", "textDocument/publishDiagnostics", "2 result"}, 0},
       {"a repeated id in progress", true, {hover(3), hover(3)}, {"3 result", "3 -32600"}, 0},
