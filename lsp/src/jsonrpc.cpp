@@ -99,16 +99,15 @@ std::string encode_notification(std::string_view method, json::value params) {
   return json::serialize(o);
 }
 
+std::string encode_error(const json::value& id, int code, const json::value* data) {
+  return encode_error(id, code, error_message(code), data);
+}
+
 std::string_view error_message(int code) {
-  switch (code) {
-    case code::kParseError: return "Parse error";
-    case code::kInvalidRequest: return "Invalid request";
-    case code::kMethodNotFound: return "Method not found";
-    case code::kInvalidParams: return "Invalid params";
-    case code::kServerNotInitialized: return "Server not initialized";
-    case code::kRequestCancelled: return "Canceled";
-    default: return "Error";
+  for (const ErrorText& e : kErrorTexts) {
+    if (e.code == code) return e.message;
   }
+  return "Error";
 }
 
 }  // namespace vesk_lsp::jsonrpc

@@ -15,9 +15,28 @@ constexpr int kParseError = -32700;
 constexpr int kInvalidRequest = -32600;
 constexpr int kMethodNotFound = -32601;
 constexpr int kInvalidParams = -32602;
+constexpr int kInternalError = -32603;
 constexpr int kServerNotInitialized = -32002;
 constexpr int kRequestCancelled = -32800;
 }  // namespace code
+
+// The message of each error that the framework answers by itself.
+struct ErrorText {
+  int code;
+  std::string_view message;
+};
+inline constexpr ErrorText kErrorTexts[] = {
+    {code::kParseError, "Parse error"},
+    {code::kInvalidRequest, "Invalid request"},
+    {code::kMethodNotFound, "Method not found"},
+    {code::kInvalidParams, "Invalid params"},
+    {code::kInternalError, "Internal error"},
+    {code::kServerNotInitialized, "Server not initialized"},
+    {code::kRequestCancelled, "Canceled"},
+};
+
+// The -32602 message of a request without the params its method needs.
+inline constexpr std::string_view kMissingParams = "Missing params field";
 
 // Deeper JSON than this is a parse error.
 constexpr std::size_t kMaxJsonDepth = 128;
@@ -43,9 +62,11 @@ std::string id_key(const boost::json::value& id);
 std::string encode_result(const boost::json::value& id, boost::json::value result);
 std::string encode_error(const boost::json::value& id, int code, std::string_view message,
                          const boost::json::value* data = nullptr);
+// An error with the message of `code` from the table above.
+std::string encode_error(const boost::json::value& id, int code, const boost::json::value* data = nullptr);
 std::string encode_notification(std::string_view method, boost::json::value params);
 
-// The standard message of a framework error code ("Parse error", ...).
+// The message of `code` in the table above; "Error" for a code not in it.
 std::string_view error_message(int code);
 
 }  // namespace vesk_lsp::jsonrpc

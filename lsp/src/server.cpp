@@ -3,6 +3,7 @@
 #include "completion.hpp"
 #include "diagnostics.hpp"
 #include "hover.hpp"
+#include "service.hpp"
 #include "symbols.hpp"
 #include "vesk/core/parser.hpp"
 #include "vesk/url/url.hpp"
@@ -19,6 +20,9 @@ namespace vesk_lsp::server {
 
 namespace json = boost::json;
 
+namespace {
+
+// The fixed answer of `initialize`.
 json::value initialize_result() {
   json::object completion;
   completion["triggerCharacters"] = json::array{":", "@", "#"};
@@ -32,26 +36,30 @@ json::value initialize_result() {
   return result;
 }
 
+}  // namespace
+
 std::optional<std::string> normalise_uri(std::string_view uri) {
   auto url = vesk_url::parse(uri);
   if (!url) return std::nullopt;
   return url->href();
 }
 
-json::value VeskLanguageServer::initialize(const params::InitializeParams&) { return initialize_result(); }
+json::value VeskLanguageServer::initialize(const protocol::InitializeParams&) { return initialize_result(); }
 
-void VeskLanguageServer::initialized() { client_.log_message(3, "vesk-lsp initialized"); }
+void VeskLanguageServer::initialized(const protocol::InitializedParams&) {
+  client_.log_message(3, "vesk-lsp initialized");
+}
 
 void VeskLanguageServer::shutdown() {}
 
-void VeskLanguageServer::did_open(params::DidOpenParams p) { on_change(p.uri, std::move(p.text)); }
+void VeskLanguageServer::did_open(protocol::DidOpenParams p) { on_change(p.uri, std::move(p.text)); }
 
-void VeskLanguageServer::did_change(params::DidChangeParams p) {
+void VeskLanguageServer::did_change(protocol::DidChangeParams p) {
   if (p.changes.empty()) return;
   on_change(p.uri, std::move(p.changes.back().text));
 }
 
-void VeskLanguageServer::did_close(const params::DidCloseParams& p) {
+void VeskLanguageServer::did_close(const protocol::DidCloseParams& p) {
   std::lock_guard lock(mutex_);
   documents_.erase(p.uri);
 }
@@ -68,12 +76,12 @@ void VeskLanguageServer::on_change(const std::string& uri, std::string text) {
   client_.publish_diagnostics(uri, std::move(diagnostics));
 }
 
-std::size_t VeskLanguageServer::document_count() {
-  std::lock_guard lock(mutex_);
-  return documents_.size();
+std::size_t detail::document_count(VeskLanguageServer& server) {
+  std::lock_guard lock(server.mutex_);
+  return server.documents_.size();
 }
 
-json::value VeskLanguageServer::hover(const params::PositionParams& p) {
+json::value VeskLanguageServer::hover(const protocol::PositionParams& p) {
   std::lock_guard lock(mutex_);
   auto it = documents_.find(p.uri);
   if (it == documents_.end()) return nullptr;
@@ -81,7 +89,7 @@ json::value VeskLanguageServer::hover(const params::PositionParams& p) {
   return hover::compute_hover(doc.text, p.position.line, p.position.character, doc.graph ? &*doc.graph : nullptr);
 }
 
-json::value VeskLanguageServer::document_symbol(const params::DocumentSymbolParams& p) {
+json::value VeskLanguageServer::document_symbol(const protocol::DocumentSymbolParams& p) {
   std::lock_guard lock(mutex_);
   auto it = documents_.find(p.uri);
   if (it == documents_.end()) return json::array{};
@@ -89,7 +97,7 @@ json::value VeskLanguageServer::document_symbol(const params::DocumentSymbolPara
   return symbols::compute_symbols(doc.text, doc.graph ? &*doc.graph : nullptr, p.uri);
 }
 
-json::value VeskLanguageServer::completion(const params::PositionParams& p) {
+json::value VeskLanguageServer::completion(const protocol::PositionParams& p) {
   std::lock_guard lock(mutex_);
   auto it = documents_.find(p.uri);
   if (it == documents_.end()) return json::array{};

@@ -2,7 +2,7 @@
 // The language server: open documents, diagnostics on every open and change,
 // completion, hover and document symbols.
 
-#include "service.hpp"
+#include "dispatch.hpp"
 
 #include "vesk/core/model.hpp"
 
@@ -22,34 +22,37 @@ struct DocumentState {
   std::optional<vesk_core::model::SceneGraph> graph;
 };
 
+class VeskLanguageServer;
+
+namespace detail {
+// Number of documents held; for tests.
+std::size_t document_count(VeskLanguageServer& server);
+}  // namespace detail
+
 class VeskLanguageServer : public service::LanguageServer {
  public:
   explicit VeskLanguageServer(service::Client& client) : client_(client) {}
 
-  boost::json::value initialize(const params::InitializeParams& p) override;
-  void initialized() override;
+  boost::json::value initialize(const protocol::InitializeParams& p) override;
+  void initialized(const protocol::InitializedParams& p) override;
   void shutdown() override;
-  void did_open(params::DidOpenParams p) override;
-  void did_change(params::DidChangeParams p) override;
-  void did_close(const params::DidCloseParams& p) override;
-  boost::json::value hover(const params::PositionParams& p) override;
-  boost::json::value document_symbol(const params::DocumentSymbolParams& p) override;
-  boost::json::value completion(const params::PositionParams& p) override;
+  void did_open(protocol::DidOpenParams p) override;
+  void did_change(protocol::DidChangeParams p) override;
+  void did_close(const protocol::DidCloseParams& p) override;
+  boost::json::value hover(const protocol::PositionParams& p) override;
+  boost::json::value document_symbol(const protocol::DocumentSymbolParams& p) override;
+  boost::json::value completion(const protocol::PositionParams& p) override;
 
+  friend std::size_t detail::document_count(VeskLanguageServer& server);
+
+ private:
   // Parses `text`, stores it under `uri` (normalised) and publishes its diagnostics.
   void on_change(const std::string& uri, std::string text);
 
-  // Number of documents held (for tests).
-  std::size_t document_count();
-
- private:
   service::Client& client_;
   std::mutex mutex_;
   boost::unordered_flat_map<std::string, DocumentState> documents_;
 };
-
-// The fixed answer of `initialize`.
-boost::json::value initialize_result();
 
 // The serialised URL of a document URI, or nullopt when it does not parse.
 std::optional<std::string> normalise_uri(std::string_view uri);

@@ -1,275 +1,18 @@
 #include "service.hpp"
 
-#include <boost/json/object.hpp>
-
-#include <algorithm>
-#include <array>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
 #include <mutex>
-#include <optional>
 #include <thread>
-#include <unordered_set>
+#include <utility>
+#include <vector>
 
 namespace vesk_lsp::service {
 
-namespace json = boost::json;
 namespace code = jsonrpc::code;
 using jsonrpc::Message;
-
-namespace {
-
-constexpr int kInternalError = -32603;
-
-constexpr std::array<std::string_view, 5> kRequests = {
-    "initialize", "shutdown", "textDocument/hover", "textDocument/documentSymbol", "textDocument/completion",
-};
-
-constexpr std::array<std::string_view, 6> kNotifications = {
-    "initialized",          "exit", "textDocument/didOpen", "textDocument/didChange", "textDocument/didClose",
-    "$/cancelRequest",
-};
-
-constexpr std::array<std::string_view, 46> kUnimplementedRequests = {
-    "textDocument/willSaveWaitUntil",
-    "textDocument/declaration",
-    "textDocument/definition",
-    "textDocument/typeDefinition",
-    "textDocument/implementation",
-    "textDocument/references",
-    "textDocument/prepareCallHierarchy",
-    "callHierarchy/incomingCalls",
-    "callHierarchy/outgoingCalls",
-    "textDocument/prepareTypeHierarchy",
-    "typeHierarchy/supertypes",
-    "typeHierarchy/subtypes",
-    "textDocument/documentHighlight",
-    "textDocument/documentLink",
-    "documentLink/resolve",
-    "textDocument/codeLens",
-    "codeLens/resolve",
-    "textDocument/foldingRange",
-    "textDocument/selectionRange",
-    "textDocument/semanticTokens/full",
-    "textDocument/semanticTokens/full/delta",
-    "textDocument/semanticTokens/range",
-    "textDocument/inlineValue",
-    "textDocument/inlayHint",
-    "inlayHint/resolve",
-    "textDocument/moniker",
-    "completionItem/resolve",
-    "textDocument/diagnostic",
-    "workspace/diagnostic",
-    "textDocument/signatureHelp",
-    "textDocument/codeAction",
-    "codeAction/resolve",
-    "textDocument/documentColor",
-    "textDocument/colorPresentation",
-    "textDocument/formatting",
-    "textDocument/rangeFormatting",
-    "textDocument/onTypeFormatting",
-    "textDocument/rename",
-    "textDocument/prepareRename",
-    "textDocument/linkedEditingRange",
-    "workspace/symbol",
-    "workspaceSymbol/resolve",
-    "workspace/willCreateFiles",
-    "workspace/willRenameFiles",
-    "workspace/willDeleteFiles",
-    "workspace/executeCommand",
-};
-
-constexpr std::array<std::string_view, 8> kUnimplementedNotifications = {
-    "textDocument/willSave",          "textDocument/didSave",           "workspace/didChangeConfiguration",
-    "workspace/didChangeWorkspaceFolders", "workspace/didCreateFiles", "workspace/didRenameFiles",
-    "workspace/didDeleteFiles",       "workspace/didChangeWatchedFiles",
-};
-
-template <std::size_t N>
-bool in(const std::array<std::string_view, N>& list, std::string_view method) {
-  return std::find(list.begin(), list.end(), method) != list.end();
-}
-
-}  // namespace
-
-MethodKind classify(std::string_view method) {
-  if (method.empty()) return MethodKind::kUnknown;
-  if (in(kRequests, method)) return MethodKind::kRequest;
-  if (in(kNotifications, method)) return MethodKind::kNotification;
-  if (in(kUnimplementedRequests, method)) return MethodKind::kUnimplementedRequest;
-  if (in(kUnimplementedNotifications, method)) return MethodKind::kUnimplementedNotification;
-  return MethodKind::kUnknown;
-}
-
-void Client::publish_diagnostics(std::string_view uri, json::array diagnostics) {
-  const State s = state_.load();
-  if (s != State::kInitialized && s != State::kShutDown) return;
-  json::object p;
-  p["uri"] = json::string_view(uri.data(), uri.size());
-  p["diagnostics"] = std::move(diagnostics);
-  writer_.send(jsonrpc::encode_notification("textDocument/publishDiagnostics", std::move(p)));
-}
-
-void Client::log_message(int type, std::string_view message) {
-  json::object p;
-  p["type"] = type;
-  p["message"] = json::string_view(message.data(), message.size());
-  writer_.send(jsonrpc::encode_notification("window/logMessage", std::move(p)));
-}
-
-Service::Service(transport::Writer& writer, const ServerFactory& factory, params::UriParser uri_parser)
-    : writer_(writer), client_(writer, state_), server_(factory(client_)), uri_parser_(std::move(uri_parser)) {}
-
-void Service::answer(const json::value& id, json::value result) {
-  writer_.send(jsonrpc::encode_result(id, std::move(result)));
-}
-
-void Service::answer_error(const json::value& id, int error_code, std::string_view message, const json::value* data) {
-  writer_.send(jsonrpc::encode_error(id, error_code, message, data));
-}
-
-void Service::answer_undecodable(int error_code) {
-  answer_error(nullptr, error_code, jsonrpc::error_message(error_code));
-}
-
-bool Service::handle(const std::vector<Message>& batch) {
-  // Start: every request of the batch is pending until it is answered.
-  std::unordered_map<std::string, std::size_t> pending;
-  std::vector<bool> duplicate(batch.size(), false);
-  std::vector<bool> cancelled(batch.size(), false);
-  for (std::size_t i = 0; i < batch.size(); ++i) {
-    const Message& m = batch[i];
-    if (m.kind == Message::Kind::kRequest) {
-      if (!pending.emplace(jsonrpc::id_key(m.id), i).second) duplicate[i] = true;
-    } else if (m.kind == Message::Kind::kNotification && m.method == "$/cancelRequest" &&
-               state_.load() == State::kInitialized && m.params) {
-      auto p = params::decode_cancel(*m.params);
-      if (!p.ok()) continue;
-      auto it = pending.find(jsonrpc::id_key(p.value().id));
-      if (it != pending.end()) cancelled[it->second] = true;
-    }
-  }
-  // Run, in the order read.
-  for (std::size_t i = 0; i < batch.size(); ++i) {
-    const Message& m = batch[i];
-    switch (m.kind) {
-      case Message::Kind::kResponse:
-        break;  // the server sends no requests, so no answer is awaited
-      case Message::Kind::kRequest:
-        if (duplicate[i]) {
-          answer_error(m.id, code::kInvalidRequest, "Invalid request");
-        } else if (cancelled[i]) {
-          answer_error(m.id, code::kRequestCancelled, "Canceled");
-        } else {
-          try {
-            run_request(m);
-          } catch (const std::exception&) {
-            answer_error(m.id, kInternalError, "Internal error");
-          }
-        }
-        break;
-      case Message::Kind::kNotification:
-        try {
-          if (!run_notification(m)) return false;
-        } catch (const std::exception&) {
-          // A failed notification has no one to tell.
-        }
-        break;
-    }
-  }
-  return true;
-}
-
-void Service::run_request(const Message& m) {
-  const State s = state_.load();
-  if (s == State::kShutDown || s == State::kExited) {
-    answer_error(m.id, code::kInvalidRequest, "Invalid request");
-    return;
-  }
-  if (s == State::kUninitialized && m.method != "initialize") {
-    answer_error(m.id, code::kServerNotInitialized, "Server not initialized");
-    return;
-  }
-  if (m.method == "initialize" && s == State::kInitialized) {
-    answer_error(m.id, code::kInvalidRequest, "Invalid request");
-    return;
-  }
-  if (m.method == "shutdown") {
-    state_.store(State::kShutDown);
-    server_->shutdown();
-    answer(m.id, nullptr);
-    return;
-  }
-
-  switch (classify(m.method)) {
-    case MethodKind::kRequest:
-      break;
-    case MethodKind::kNotification:
-    case MethodKind::kUnimplementedNotification:
-      answer_error(m.id, code::kInvalidRequest, "Invalid request");
-      return;
-    case MethodKind::kUnimplementedRequest:
-      answer_error(m.id, code::kMethodNotFound, "Method not found");
-      return;
-    case MethodKind::kUnknown: {
-      const json::value data(json::string_view(m.method.data(), m.method.size()));
-      answer_error(m.id, code::kMethodNotFound, "Method not found", &data);
-      return;
-    }
-  }
-
-  if (!m.params) {
-    answer_error(m.id, code::kInvalidParams, "Missing params field");
-    return;
-  }
-  const json::value& p = *m.params;
-  auto reply = [&](auto decoded, auto&& op) {
-    if (!decoded.ok()) {
-      answer_error(m.id, code::kInvalidParams, decoded.error());
-      return;
-    }
-    answer(m.id, op(decoded.value()));
-  };
-  if (m.method == "initialize") {
-    reply(params::decode_initialize(p), [&](const params::InitializeParams& v) {
-      json::value result = server_->initialize(v);
-      state_.store(State::kInitialized);
-      return result;
-    });
-  } else if (m.method == "textDocument/hover") {
-    reply(params::decode_hover(p, uri_parser_), [&](const params::PositionParams& v) { return server_->hover(v); });
-  } else if (m.method == "textDocument/completion") {
-    reply(params::decode_completion(p, uri_parser_),
-          [&](const params::PositionParams& v) { return server_->completion(v); });
-  } else if (m.method == "textDocument/documentSymbol") {
-    reply(params::decode_document_symbol(p, uri_parser_),
-          [&](const params::DocumentSymbolParams& v) { return server_->document_symbol(v); });
-  }
-}
-
-bool Service::run_notification(const Message& m) {
-  if (m.method == "exit") {
-    exit_status_ = state_.load() == State::kShutDown ? 0 : 1;
-    state_.store(State::kExited);
-    return false;
-  }
-  if (state_.load() != State::kInitialized || !m.params) return true;
-  const json::value& p = *m.params;
-  if (m.method == "initialized") {
-    if (params::decode_initialized(p).ok()) server_->initialized();
-  } else if (m.method == "textDocument/didOpen") {
-    auto d = params::decode_did_open(p, uri_parser_);
-    if (d.ok()) server_->did_open(std::move(d).value());
-  } else if (m.method == "textDocument/didChange") {
-    auto d = params::decode_did_change(p, uri_parser_);
-    if (d.ok()) server_->did_change(std::move(d).value());
-  } else if (m.method == "textDocument/didClose") {
-    auto d = params::decode_did_close(p, uri_parser_);
-    if (d.ok()) server_->did_close(d.value());
-  }
-  return true;
-}
 
 namespace {
 
@@ -280,8 +23,7 @@ struct Incoming {
   int error_code = 0;
 };
 
-Incoming read_incoming(transport::MessageReader& reader) {
-  transport::ReadResult r = reader.next();
+Incoming to_incoming(transport::ReadResult r) {
   Incoming in;
   switch (r.status) {
     case transport::ReadStatus::kEnd:
@@ -306,16 +48,37 @@ Incoming read_incoming(transport::MessageReader& reader) {
   return in;
 }
 
+// The next message, waiting for input, then those whose bytes have already
+// arrived with it, up to `max` in all; a marker (end, undecodable) ends the group.
+std::vector<Incoming> read_group(transport::MessageReader& reader, std::size_t max) {
+  std::vector<Incoming> group;
+  try {
+    group.push_back(to_incoming(reader.next()));
+    while (group.size() < max && group.back().kind == Incoming::Kind::kMessage) {
+      auto more = reader.next_buffered();
+      if (!more) break;
+      group.push_back(to_incoming(std::move(*more)));
+    }
+  } catch (const std::exception&) {
+    group.push_back(Incoming{Incoming::Kind::kUndecodable, {}, code::kParseError});
+  }
+  return group;
+}
+
 // The bounded queue between the reader thread and the dispatcher.
 class Queue {
  public:
-  // Waits while full; false once stopped.
-  bool push(Incoming in) {
+  // Adds the items in order, as many at a time as there is room for, waiting
+  // while full; false once stopped. A group that fits goes in under one lock,
+  // so no batch is taken while only part of it is there.
+  bool push(std::vector<Incoming> group) {
     std::unique_lock lock(mutex_);
-    not_full_.wait(lock, [&] { return stopped_ || items_.size() < kQueueCapacity; });
-    if (stopped_) return false;
-    items_.push_back(std::move(in));
-    not_empty_.notify_one();
+    for (auto it = group.begin(); it != group.end();) {
+      not_full_.wait(lock, [&] { return stopped_ || items_.size() < kQueueCapacity; });
+      if (stopped_) return false;
+      while (it != group.end() && items_.size() < kQueueCapacity) items_.push_back(std::move(*it++));
+      not_empty_.notify_one();
+    }
     return true;
   }
 
@@ -365,7 +128,7 @@ class Queue {
 }  // namespace
 
 int serve(transport::ByteSource& source, transport::Sink& sink, const ServerFactory& factory,
-          params::UriParser uri_parser) {
+          protocol::UriParser uri_parser) {
   transport::Writer writer(sink);
   Service service(writer, factory, std::move(uri_parser));
   Queue queue;
@@ -375,15 +138,12 @@ int serve(transport::ByteSource& source, transport::Sink& sink, const ServerFact
     try {
       transport::MessageReader reader(source);
       for (;;) {
-        Incoming in;
-        try {
-          in = read_incoming(reader);
-        } catch (const std::exception&) {
-          in = Incoming{Incoming::Kind::kUndecodable, {}, code::kParseError};
-        }
-        if (stopping.load()) in = Incoming{};  // interrupted: an end, whatever was read
-        const bool last = in.kind != Incoming::Kind::kMessage;
-        if (!queue.push(std::move(in)) || last) break;
+        // Messages that arrive together are handed over together, so that a
+        // burst is batched the same way however the threads interleave.
+        std::vector<Incoming> group = read_group(reader, kMaxInProgress);
+        if (stopping.load()) group.assign(1, Incoming{});  // interrupted: an end, whatever was read
+        const bool last = group.back().kind != Incoming::Kind::kMessage;
+        if (!queue.push(std::move(group)) || last) break;
       }
     } catch (...) {
       // Out of memory while queueing: the dispatcher sees an end.

@@ -22,12 +22,6 @@ std::string_view trim_blanks(std::string_view s) {
   return s;
 }
 
-// Header names are tokens: visible ASCII without separators.
-bool token_char(char c) {
-  if (c <= ' ' || c >= 0x7f) return false;
-  return std::strchr("()<>@,;:\\\"/[]?={}", c) == nullptr;
-}
-
 // A decimal byte count with an optional leading "+"; nullopt when malformed or too large.
 std::optional<std::size_t> parse_length(std::string_view value) {
   if (!value.empty() && value.front() == '+') value.remove_prefix(1);
@@ -100,6 +94,10 @@ void FdSource::interrupt() {
 }
 
 bool MessageReader::fill() {
+  if (!may_read_) {
+    starved_ = true;
+    return false;
+  }
   compact();
   const std::size_t old = buffer_.size();
   buffer_.resize(old + kChunk);
@@ -140,7 +138,26 @@ MessageReader::Line MessageReader::read_line(std::string& line) {
 }
 
 ReadResult MessageReader::next() {
+  may_read_ = true;
+  return read_message();
+}
+
+std::optional<ReadResult> MessageReader::next_buffered() {
+  may_read_ = false;
+  starved_ = false;
+  ReadResult r = read_message();
+  may_read_ = true;
+  if (starved_) {
+    // Without reads the buffer was not compacted since the message began.
+    pos_ = message_start_;
+    return std::nullopt;
+  }
+  return r;
+}
+
+ReadResult MessageReader::read_message() {
   for (;;) {
+    message_start_ = pos_;
     bool started = false;
     std::size_t lines = 0;
     std::optional<std::size_t> length;
@@ -155,12 +172,11 @@ ReadResult MessageReader::next() {
       started = true;
       if (line.empty()) break;
       if (++lines > kMaxHeaderLines) return {ReadStatus::kUndecodable, {}};
+      // A header is a name, a colon and a value; names other than these two are
+      // ignored whatever they hold.
       const std::size_t colon = line.find(':');
-      if (colon == std::string::npos || colon == 0) return {ReadStatus::kUndecodable, {}};
+      if (colon == std::string::npos) return {ReadStatus::kUndecodable, {}};
       const std::string_view name(line.data(), colon);
-      for (char c : name) {
-        if (!token_char(c)) return {ReadStatus::kUndecodable, {}};
-      }
       const std::string_view value = trim_blanks(std::string_view(line).substr(colon + 1));
       if (name == "Content-Length") {
         const auto n = parse_length(value);

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -69,9 +70,13 @@ class MessageReader {
 
   // The next message with a non-empty body; empty bodies are skipped.
   ReadResult next();
+  // The same from the bytes already read, without reading more: nullopt when
+  // they do not hold all of it (nothing of it is taken then).
+  std::optional<ReadResult> next_buffered();
 
  private:
   enum class Line { kLine, kEnd, kTooLong };
+  ReadResult read_message();
   Line read_line(std::string& line);
   bool fill();
   std::size_t buffered() const { return buffer_.size() - pos_; }
@@ -80,6 +85,9 @@ class MessageReader {
   ByteSource& source_;
   std::string buffer_;
   std::size_t pos_ = 0;
+  std::size_t message_start_ = 0;
+  bool may_read_ = true;
+  bool starved_ = false;  // a read was wanted while reading was not allowed
 };
 
 // Where outgoing bytes go.

@@ -100,8 +100,27 @@ TEST(Encode, Shapes) {
   const json::value data("foo/bar");
   EXPECT_EQ(encode_error(json::value("x"), code::kMethodNotFound, "Method not found", &data),
             R"({"jsonrpc":"2.0","error":{"code":-32601,"message":"Method not found","data":"foo/bar"},"id":"x"})");
+  EXPECT_EQ(encode_error(json::value(4), code::kRequestCancelled),
+            R"({"jsonrpc":"2.0","error":{"code":-32800,"message":"Canceled"},"id":4})");
   EXPECT_EQ(encode_notification("window/logMessage", json::parse(R"({"type":3})")),
             R"({"jsonrpc":"2.0","method":"window/logMessage","params":{"type":3}})");
+}
+
+TEST(ErrorTexts, OneMessagePerCode) {
+  EXPECT_EQ(error_message(code::kParseError), "Parse error");
+  EXPECT_EQ(error_message(code::kInvalidRequest), "Invalid request");
+  EXPECT_EQ(error_message(code::kMethodNotFound), "Method not found");
+  EXPECT_EQ(error_message(code::kInternalError), "Internal error");
+  EXPECT_EQ(error_message(code::kServerNotInitialized), "Server not initialized");
+  EXPECT_EQ(error_message(code::kRequestCancelled), "Canceled");
+  EXPECT_EQ(error_message(1), "Error");
+  for (const ErrorText& a : kErrorTexts) {
+    for (const ErrorText& b : kErrorTexts) {
+      if (&a != &b) {
+        EXPECT_NE(a.code, b.code) << a.message;
+      }
+    }
+  }
 }
 
 }  // namespace

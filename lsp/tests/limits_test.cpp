@@ -267,9 +267,9 @@ TEST(Limits, ManyDocumentsOpenedThenClosed) {
   for (int k = 0; k < kDocuments; ++k) {
     handle(did_open("file:///docs/d" + std::to_string(k) + ".vesk", kilobyte_document(k)));
   }
-  EXPECT_EQ(server->document_count(), std::size_t{kDocuments});
+  EXPECT_EQ(server::detail::document_count(*server), std::size_t{kDocuments});
   for (int k = 0; k < kDocuments; ++k) handle(did_close("file:///docs/d" + std::to_string(k) + ".vesk"));
-  EXPECT_EQ(server->document_count(), 0u);
+  EXPECT_EQ(server::detail::document_count(*server), 0u);
   const auto frames = frames_of(sink.take());
   std::size_t published = 0;
   for (const json::value& f : frames) published += is_method(f, "textDocument/publishDiagnostics");

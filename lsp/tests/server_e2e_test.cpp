@@ -167,6 +167,9 @@ TEST(ServerMode, ErrorAnswerShapes) {
   c.request(3, "textDocument/completion");
   EXPECT_EQ(json::serialize(*c.answer(3)),
             R"({"jsonrpc":"2.0","error":{"code":-32602,"message":"Missing params field"},"id":3})");
+  c.request(5, "textDocument/hover", json::value(nullptr));
+  EXPECT_EQ(json::serialize(*c.answer(5)),
+            R"({"jsonrpc":"2.0","error":{"code":-32602,"message":"Missing params field"},"id":5})");
   c.request(4, "initialize", json::parse(R"({"capabilities":{}})"));
   EXPECT_EQ(json::serialize(*c.answer(4)),
             R"({"jsonrpc":"2.0","error":{"code":-32600,"message":"Invalid request"},"id":4})");
@@ -210,6 +213,8 @@ TEST(ServerMode, FramingAndEnds) {
        {"1 ok", "null -32700"}, 0},
       {"three header lines", init + with_headers(length + "X-A: 1\r\nX-B: 2\r\n") + probe, {"1 ok", "null -32700"}, 0},
       {"other header ignored", init + with_headers("X-A: 1\r\n" + length), {"1 ok", "3 -32601"}, 0},
+      {"header name with a space ignored", init + with_headers("X A: 1\r\n" + length) + probe,
+       {"1 ok", "3 -32601", "3 -32601"}, 0},
       {"bare line feeds", init + "Content-Length: " + std::to_string(probe_body.size()) + "\n\n" + probe_body,
        {"1 ok", "3 -32601"}, 0},
       {"empty body skipped", init + "Content-Length: 0\r\n\r\n" + probe, {"1 ok", "3 -32601"}, 0},

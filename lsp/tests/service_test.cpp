@@ -1,3 +1,4 @@
+#include "methods.hpp"
 #include "service.hpp"
 
 #include "frames.hpp"
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <future>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -28,31 +30,31 @@ std::optional<std::string> any_uri(std::string_view text) {
 class FakeServer : public LanguageServer {
  public:
   FakeServer(Client& client, std::vector<std::string>& calls) : client_(client), calls_(calls) {}
-  json::value initialize(const params::InitializeParams&) override {
+  json::value initialize(const protocol::InitializeParams&) override {
     calls_.push_back("initialize");
     return json::parse(R"({"capabilities":{}})");
   }
-  void initialized() override {
+  void initialized(const protocol::InitializedParams&) override {
     calls_.push_back("initialized");
     client_.log_message(3, "hello");
   }
   void shutdown() override { calls_.push_back("shutdown"); }
-  void did_open(params::DidOpenParams p) override {
+  void did_open(protocol::DidOpenParams p) override {
     calls_.push_back("did_open " + p.uri);
     client_.publish_diagnostics(p.uri, {});
   }
-  void did_change(params::DidChangeParams p) override { calls_.push_back("did_change " + p.uri); }
-  void did_close(const params::DidCloseParams& p) override { calls_.push_back("did_close " + p.uri); }
-  json::value hover(const params::PositionParams& p) override {
+  void did_change(protocol::DidChangeParams p) override { calls_.push_back("did_change " + p.uri); }
+  void did_close(const protocol::DidCloseParams& p) override { calls_.push_back("did_close " + p.uri); }
+  json::value hover(const protocol::PositionParams& p) override {
     if (p.uri == "f:throw") throw std::runtime_error("boom");
     calls_.push_back("hover " + std::to_string(p.position.line));
     return nullptr;
   }
-  json::value document_symbol(const params::DocumentSymbolParams&) override {
+  json::value document_symbol(const protocol::DocumentSymbolParams&) override {
     calls_.push_back("document_symbol");
     return json::array{};
   }
-  json::value completion(const params::PositionParams&) override {
+  json::value completion(const protocol::PositionParams&) override {
     calls_.push_back("completion");
     return json::array{};
   }
@@ -196,11 +198,15 @@ TEST(Dispatch, InvalidParams) {
   h.send(request(4, "textDocument/hover"));
   h.send(request(5, "textDocument/hover", R"({"textDocument":{"uri":"f:a"},"position":{"line":-1,"character":0}})"));
   h.send(request(6, "textDocument/hover", R"({"textDocument":{"uri":"nouri"},"position":{"line":0,"character":0}})"));
+  // A null params member is an absent one.
+  h.send(request(7, "textDocument/hover", "null"));
+  h.send(request(8, "shutdown", "null"));
   // Notifications with bad parameters are dropped.
   h.send(notification("textDocument/didOpen", R"({"textDocument":{"uri":"f:a"}})"));
   h.send(notification("textDocument/didOpen"));
+  h.send(notification("textDocument/didOpen", "null"));
   const auto out = h.output();
-  ASSERT_EQ(out.size(), 6u);
+  ASSERT_EQ(out.size(), 8u);
   EXPECT_EQ(json::serialize(out[0]),
             R"({"jsonrpc":"2.0","error":{"code":-32602,"message":"Missing params field"},"id":1})");
   EXPECT_EQ(out[1].at("error").at("code"), json::value(-32602));
@@ -210,7 +216,10 @@ TEST(Dispatch, InvalidParams) {
             R"({"jsonrpc":"2.0","error":{"code":-32602,"message":"Missing params field"},"id":4})");
   EXPECT_NE(std::string(out[4].at("error").at("message").as_string()).find("position.line"), std::string::npos);
   EXPECT_NE(std::string(out[5].at("error").at("message").as_string()).find("invalid URI"), std::string::npos);
-  EXPECT_EQ(h.calls, std::vector<std::string>{"initialize"});
+  EXPECT_EQ(json::serialize(out[6]),
+            R"({"jsonrpc":"2.0","error":{"code":-32602,"message":"Missing params field"},"id":7})");
+  EXPECT_EQ(json::serialize(out[7]), R"({"jsonrpc":"2.0","result":null,"id":8})");
+  EXPECT_EQ(h.calls, (std::vector<std::string>{"initialize", "shutdown"}));
 }
 
 TEST(Dispatch, InitializedAndPublishRule) {
@@ -219,6 +228,11 @@ TEST(Dispatch, InitializedAndPublishRule) {
   h.send(notification("initialized", "{}"));
   EXPECT_TRUE(h.calls.empty());
   h.reach(State::kInitialized);
+  // Without its empty object, absent or null, it is dropped like any notification that does not decode.
+  h.send(notification("initialized"));
+  h.send(notification("initialized", "null"));
+  h.send(notification("initialized", "[]"));
+  EXPECT_TRUE(h.calls.empty());
   h.send(notification("initialized", "{}"));
   h.send(notification("initialized", "{}"));
   h.send(notification("textDocument/didOpen", kOpenParams));
@@ -234,8 +248,9 @@ TEST(Dispatch, ClientPublishesOnlyWhenInitializedOrShutDown) {
   for (State s : {State::kUninitialized, State::kInitialized, State::kShutDown, State::kExited}) {
     transport::StringSink sink;
     transport::Writer writer(sink);
+    Outbox outbox(writer);
     std::atomic<State> state{s};
-    Client client(writer, state);
+    Client client(outbox, state);
     client.publish_diagnostics("f:a", {});
     const bool sent = !sink.take().empty();
     EXPECT_EQ(sent, s == State::kInitialized || s == State::kShutDown) << static_cast<int>(s);
@@ -256,7 +271,8 @@ TEST(Dispatch, DuplicateIdsAndCancellationWithinABatch) {
   EXPECT_TRUE(out[0].as_object().contains("result"));
   EXPECT_EQ(json::serialize(out[1]), R"({"jsonrpc":"2.0","error":{"code":-32600,"message":"Invalid request"},"id":7})");
   EXPECT_EQ(json::serialize(out[2]), R"({"jsonrpc":"2.0","error":{"code":-32800,"message":"Canceled"},"id":8})");
-  EXPECT_EQ(h.calls, std::vector<std::string>{"hover 4"});
+  // The cancelled request had run when the cancel was read; only its answer changes.
+  EXPECT_EQ(h.calls, (std::vector<std::string>{"hover 4", "completion"}));
 
   // Once answered, an id is free again, and cancelling it does nothing.
   h.send(notification("$/cancelRequest", R"({"id":7})"));
@@ -266,6 +282,74 @@ TEST(Dispatch, DuplicateIdsAndCancellationWithinABatch) {
   ASSERT_EQ(out.size(), 2u);
   EXPECT_TRUE(out[0].as_object().contains("result"));
   EXPECT_TRUE(out[1].as_object().contains("result"));
+}
+
+// One line per frame written: "<id> result", "<id> <error code>", or the method of a notification.
+std::vector<std::string> summary(const std::vector<json::value>& out) {
+  std::vector<std::string> lines;
+  for (const json::value& v : out) {
+    const json::object& o = v.as_object();
+    if (o.contains("method")) {
+      lines.emplace_back(o.at("method").as_string());
+    } else if (o.contains("result")) {
+      lines.push_back(json::serialize(o.at("id")) + " result");
+    } else {
+      lines.push_back(json::serialize(o.at("id")) + " " + std::to_string(o.at("error").at("code").as_int64()));
+    }
+  }
+  return lines;
+}
+
+std::string cancel(int id) { return notification("$/cancelRequest", R"({"id":)" + std::to_string(id) + "}"); }
+std::string hover_request(int id) { return request(id, "textDocument/hover", kHoverParams); }
+
+// Messages handled together, each judged by the state the ones before it left.
+TEST(Dispatch, BatchInReadOrder) {
+  struct Case {
+    const char* name;
+    State start;
+    std::vector<std::string> batch;
+    std::vector<std::string> written;
+    int status;  // -1: serving goes on
+  };
+  const std::string exit = notification("exit");
+  const Case cases[] = {
+      {"nothing after exit is handled", State::kInitialized, {hover_request(50), exit, cancel(50)}, {"50 result"}, 1},
+      {"a cancel after shutdown is ignored", State::kInitialized,
+       {hover_request(12), request(13, "shutdown"), cancel(12), exit}, {"12 result", "13 result"}, 0},
+      {"a request after shutdown", State::kInitialized,
+       {request(10, "shutdown"), hover_request(11), cancel(11), exit}, {"10 result", "11 -32600"}, 0},
+      {"refused requests are not in progress", State::kUninitialized, {hover_request(7), hover_request(7), exit},
+       {"7 -32002", "7 -32002"}, 1},
+      {"initialized by an earlier message", State::kUninitialized, {kInit, hover_request(2), cancel(2)},
+       {"100 result", "2 -32800"}, -1},
+      {"open after initialize in one batch", State::kUninitialized,
+       {kInit, notification("textDocument/didOpen", kOpenParams), hover_request(2)},
+       {"100 result", "textDocument/publishDiagnostics", "2 result"}, -1},
+      {"second initialize", State::kUninitialized, {kInit, kInit}, {"100 result", "100 -32600"}, -1},
+      {"repeated id", State::kInitialized, {hover_request(3), hover_request(3)}, {"3 result", "3 -32600"}, -1},
+      {"bad params are not in progress", State::kInitialized,
+       {request(4, "textDocument/hover", "{}"), hover_request(4)}, {"4 -32602", "4 result"}, -1},
+      {"a cancelled id is free again", State::kInitialized, {hover_request(5), cancel(5), hover_request(5)},
+       {"5 -32800", "5 result"}, -1},
+      {"a cancel before its request", State::kInitialized, {cancel(6), hover_request(6)}, {"6 result"}, -1},
+      {"an error answer is not in progress", State::kInitialized,
+       {request(9, "textDocument/definition", kHoverParams), cancel(9)}, {"9 -32601"}, -1},
+      {"cancel of shutdown comes too late", State::kInitialized, {request(8, "shutdown"), cancel(8)}, {"8 result"},
+       -1},
+  };
+  for (const Case& c : cases) {
+    Harness h;
+    h.reach(c.start);
+    std::vector<jsonrpc::Message> batch;
+    for (const std::string& body : c.batch) batch.push_back(msg(body));
+    const bool serving = h.service.handle(batch);
+    EXPECT_EQ(summary(h.output()), c.written) << c.name;
+    EXPECT_EQ(serving, c.status < 0) << c.name;
+    if (!serving) {
+      EXPECT_EQ(h.service.exit_status(), c.status) << c.name;
+    }
+  }
 }
 
 TEST(Dispatch, FailingOperationAnswersInternalError) {
@@ -381,14 +465,41 @@ TEST(Serve, ExitDoesNotWaitForABlockedRead) {
   ::close(fds[0]);
 }
 
-TEST(Classify, KnowsTheUnimplementedMethods) {
-  EXPECT_EQ(classify("textDocument/willSaveWaitUntil"), MethodKind::kUnimplementedRequest);
-  EXPECT_EQ(classify("workspace/executeCommand"), MethodKind::kUnimplementedRequest);
-  EXPECT_EQ(classify("workspace/didChangeWatchedFiles"), MethodKind::kUnimplementedNotification);
-  EXPECT_EQ(classify("textDocument/hover"), MethodKind::kRequest);
-  EXPECT_EQ(classify("$/cancelRequest"), MethodKind::kNotification);
-  EXPECT_EQ(classify("textDocument/Hover"), MethodKind::kUnknown);
-  EXPECT_EQ(classify(""), MethodKind::kUnknown);
+// What a method is: "request", "notification", "unimplemented request",
+// "unimplemented notification", "service notification" or "unknown".
+std::string kind_of(std::string_view method) {
+  const Binding* b = find_method(method);
+  if (b == nullptr) return "unknown";
+  const std::string kind = b->kind == MethodKind::kRequest ? "request" : "notification";
+  if (b->call != nullptr) return kind;
+  return b->step == Step::kNone ? "unimplemented " + kind : "service " + kind;
+}
+
+TEST(Methods, KnowsTheUnimplementedMethods) {
+  EXPECT_EQ(kind_of("textDocument/willSaveWaitUntil"), "unimplemented request");
+  EXPECT_EQ(kind_of("workspace/executeCommand"), "unimplemented request");
+  EXPECT_EQ(kind_of("workspace/didChangeWatchedFiles"), "unimplemented notification");
+  EXPECT_EQ(kind_of("textDocument/hover"), "request");
+  EXPECT_EQ(kind_of("textDocument/didOpen"), "notification");
+  EXPECT_EQ(kind_of("$/cancelRequest"), "service notification");
+  EXPECT_EQ(kind_of("exit"), "service notification");
+  EXPECT_EQ(kind_of("textDocument/Hover"), "unknown");
+  EXPECT_EQ(kind_of(""), "unknown");
+}
+
+// Each method once; nine bound to operations, two run by the service, 46
+// requests and 8 notifications known but not implemented.
+TEST(Methods, TableHoldsEachMethodOnce) {
+  std::map<std::string, int> counts;
+  for (const Binding& b : bindings()) {
+    EXPECT_EQ(find_method(b.method), &b) << b.method;
+    ++counts[kind_of(b.method)];
+  }
+  EXPECT_EQ(counts, (std::map<std::string, int>{{"request", 5},
+                                                {"notification", 4},
+                                                {"service notification", 2},
+                                                {"unimplemented request", 46},
+                                                {"unimplemented notification", 8}}));
 }
 
 }  // namespace

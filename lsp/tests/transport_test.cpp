@@ -73,6 +73,13 @@ std::vector<FramingCase> framing_cases() {
       {"repeated equal lengths", "Content-Length: 1\r\nContent-Length: 1\r\n\r\nx", {"x", "<end>"}},
       {"line without colon", "Content-Length 1\r\n\r\nx", {"<bad>"}},
       {"blank in name", "Content-Length : 1\r\n\r\nx", {"<bad>"}},
+      {"blank before the colon names another header", "Content-Length : 9\r\nContent-Length: 1\r\n\r\nx",
+       {"x", "<end>"}},
+      {"blank inside an ignored name", "X A: 1\r\nContent-Length: 1\r\n\r\nx", {"x", "<end>"}},
+      {"separators and non-ASCII in an ignored name", "(\xc3\xa9)@=/\t: v\r\nContent-Length: 1\r\n\r\nx",
+       {"x", "<end>"}},
+      {"empty name ignored", ": v\r\nContent-Length: 1\r\n\r\nx", {"x", "<end>"}},
+      {"ignored names count toward the two lines", "X A: 1\r\nY B: 2\r\nContent-Length: 1\r\n\r\nx", {"<bad>"}},
       {"ends inside header", "Content-Len", {"<bad>"}},
       {"ends after header line", "Content-Length: 1\r\n", {"<bad>"}},
       {"ends inside body", "Content-Length: 5\r\n\r\nab", {"<bad>"}},
@@ -91,6 +98,44 @@ TEST(MessageReader, FramingRules) {
       EXPECT_EQ(read_all(c.input, chunk), c.expected) << c.name << " (chunk " << chunk << ")";
     }
   }
+}
+
+// Taking what is already buffered wherever possible yields the same as reading.
+TEST(MessageReader, BufferedMessagesAsIfRead) {
+  for (const FramingCase& c : framing_cases()) {
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{3}, std::size_t{1} << 20}) {
+      MemorySource source(c.input, chunk);
+      MessageReader reader(source);
+      std::vector<std::string> out;
+      for (int guard = 0; guard < 100; ++guard) {
+        std::optional<ReadResult> r = reader.next_buffered();
+        if (!r) r = reader.next();
+        if (r->status != ReadStatus::kMessage) {
+          out.push_back(r->status == ReadStatus::kEnd ? "<end>" : "<bad>");
+          break;
+        }
+        out.push_back(r->body);
+      }
+      EXPECT_EQ(out, c.expected) << c.name << " (chunk " << chunk << ")";
+    }
+  }
+}
+
+TEST(MessageReader, BufferedStopsAtWhatHasNotArrived) {
+  const std::string input = "Content-Length: 1\r\n\r\nAContent-Length: 0\r\n\r\nContent-Length: 1\r\n\r\nB"
+                            "Content-Length: 2\r\n\r\nCD";
+  MemorySource source(input, input.size() - 1);  // the last byte comes with a second read
+  MessageReader reader(source);
+  EXPECT_FALSE(reader.next_buffered().has_value());  // nothing read yet
+  EXPECT_EQ(reader.next().body, "A");
+  auto b = reader.next_buffered();
+  ASSERT_TRUE(b.has_value());
+  EXPECT_EQ(b->body, "B");
+  EXPECT_FALSE(reader.next_buffered().has_value());
+  EXPECT_FALSE(reader.next_buffered().has_value());
+  EXPECT_EQ(reader.next().body, "CD");
+  EXPECT_FALSE(reader.next_buffered().has_value());
+  EXPECT_EQ(reader.next().status, ReadStatus::kEnd);
 }
 
 TEST(MessageReader, LargeBodyArrivesInPieces) {
