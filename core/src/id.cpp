@@ -15,8 +15,6 @@
 
 namespace vesk_core::id {
 
-std::atomic<std::uint64_t> COUNTER{0};
-
 namespace {
 
 // Handles carry their shard in the low bits: handle = ((seq + 1) << kShardBits) | shard,
@@ -57,6 +55,11 @@ class Arena {
 
 std::size_t text_hash(std::string_view text) { return std::hash<std::string_view>{}(text); }
 
+// The map hashes the low bits; the shard comes from the high ones.
+std::uint32_t shard_of(std::size_t hash) {
+  return static_cast<std::uint32_t>(hash >> (sizeof(std::size_t) * 8 - kShardBits));
+}
+
 struct TextHash {
   std::size_t operator()(std::string_view text) const { return text_hash(text); }
 };
@@ -70,6 +73,14 @@ struct CacheEntry {
 };
 constexpr std::size_t kCacheEntries = 1024;
 thread_local CacheEntry tl_cache[kCacheEntries];
+
+bool holds(const CacheEntry& entry, std::string_view text) {
+  return entry.handle != 0 && entry.size == text.size() &&
+         (text.empty() || std::memcmp(entry.data, text.data(), text.size()) == 0);
+}
+
+// The next number of with_prefix on this thread.
+thread_local std::uint64_t tl_next_generated = 0;
 
 [[noreturn]] void interner_full() {
   std::fputs("vesk_core: identifier interner is full\n", stderr);
@@ -97,12 +108,8 @@ Interner& Interner::instance() {
 std::uint32_t Interner::intern(std::string_view text) {
   const std::size_t h = text_hash(text);
   CacheEntry& cached = tl_cache[h & (kCacheEntries - 1)];
-  if (cached.handle != 0 && cached.size == text.size() &&
-      (text.empty() || std::memcmp(cached.data, text.data(), text.size()) == 0)) {
-    return cached.handle;
-  }
-  // The map hashes the low bits; pick the shard from the high ones.
-  const std::uint32_t shard_index = static_cast<std::uint32_t>(h >> (sizeof(std::size_t) * 8 - kShardBits));
+  if (holds(cached, text)) return cached.handle;
+  const std::uint32_t shard_index = shard_of(h);
   Shard& shard = shards_[shard_index];
   {
     std::shared_lock lock(shard.mutex);
@@ -126,6 +133,18 @@ std::uint32_t Interner::intern(std::string_view text) {
   return handle;
 }
 
+std::uint32_t Interner::find(std::string_view text) {
+  const std::size_t h = text_hash(text);
+  CacheEntry& cached = tl_cache[h & (kCacheEntries - 1)];
+  if (holds(cached, text)) return cached.handle;
+  Shard& shard = shards_[shard_of(h)];
+  std::shared_lock lock(shard.mutex);
+  const auto it = shard.handles.find(text);
+  if (it == shard.handles.end()) return 0;
+  cached = {it->first.data(), it->first.size(), it->second};
+  return it->second;
+}
+
 std::string_view Interner::resolve(std::uint32_t handle) const {
   const Shard& shard = shards_[handle & (kShards - 1)];
   std::shared_lock lock(shard.mutex);
@@ -143,8 +162,14 @@ std::size_t Interner::size() const {
 
 NodeId NodeId::intern(std::string_view text) { return NodeId(INTERNER().intern(text)); }
 
+std::optional<NodeId> NodeId::lookup(std::string_view text) {
+  const std::uint32_t handle = INTERNER().find(text);
+  if (handle == 0) return std::nullopt;
+  return NodeId(handle);
+}
+
 NodeId NodeId::with_prefix(std::string_view prefix) {
-  const std::uint64_t n = COUNTER.fetch_add(1, std::memory_order_relaxed);
+  const std::uint64_t n = tl_next_generated++;
   char digits[24];
   const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
   std::string text;
@@ -153,6 +178,9 @@ NodeId NodeId::with_prefix(std::string_view prefix) {
   text.append(digits, end);
   return intern(text);
 }
+
+IdNumbering::IdNumbering() : resumed_(tl_next_generated) { tl_next_generated = 0; }
+IdNumbering::~IdNumbering() { tl_next_generated = resumed_; }
 
 std::string_view NodeId::resolve() const { return INTERNER().resolve(value_); }
 

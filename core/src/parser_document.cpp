@@ -119,6 +119,8 @@ std::size_t edge_estimate(std::string_view text) {
 }  // namespace
 
 Result<model::SceneGraph> parse_document(std::string_view text) {
+  // Unnamed nodes and edges are numbered from 0 in every parse.
+  const id::IdNumbering numbering;
   model::SceneGraph graph;
   try {
     graph.reserve(node_estimate(text));

@@ -1,14 +1,16 @@
 #include "vesk/core/id.hpp"
+#include "vesk/core/parser.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
 
-using vesk_core::id::COUNTER;
+using vesk_core::id::IdNumbering;
+using vesk_core::id::INTERNER;
 using vesk_core::id::NodeId;
 
 TEST(NodeIdTest, EqualTextsShareOneHandle) {
@@ -38,14 +40,20 @@ TEST(NodeIdTest, ResolvedViewOutlivesLaterInsertions) {
   EXPECT_EQ(first, "stable_view_text");
 }
 
-TEST(NodeIdTest, WithPrefixNumbersFromTheCounter) {
-  const std::uint64_t n = COUNTER.load();
+TEST(NodeIdTest, WithPrefixNumbersFromTheInnermostScope) {
+  const IdNumbering numbering;
   const NodeId first = NodeId::with_prefix("_anon");
   const NodeId second = NodeId::with_prefix("_anon");
-  EXPECT_EQ(first.resolve(), "_anon_" + std::to_string(n));
-  EXPECT_EQ(second.resolve(), "_anon_" + std::to_string(n + 1));
+  EXPECT_EQ(first.resolve(), "_anon_0");
+  EXPECT_EQ(second.resolve(), "_anon_1");
   // A written identifier equal to a generated one shares its handle.
-  EXPECT_EQ(NodeId::intern("_anon_" + std::to_string(n)), first);
+  EXPECT_EQ(NodeId::intern("_anon_0"), first);
+  {
+    const IdNumbering inner;
+    EXPECT_EQ(NodeId::with_prefix("_anon"), first);
+    EXPECT_EQ(NodeId::with_prefix("_other").resolve(), "_other_1");
+  }
+  EXPECT_EQ(NodeId::with_prefix("_anon").resolve(), "_anon_2");
 }
 
 TEST(NodeIdTest, ManyThreadsInterningOneNewTextGetOneHandle) {
@@ -63,20 +71,23 @@ TEST(NodeIdTest, ManyThreadsInterningOneNewTextGetOneHandle) {
   }
 }
 
-TEST(NodeIdTest, ConcurrentWithPrefixGivesDistinctNumbers) {
+TEST(NodeIdTest, ConcurrentNumberingsStayApart) {
+  // Each thread numbers on its own; equal generated texts share one handle.
   constexpr int kThreads = 8;
   constexpr int kEach = 2000;
-  std::vector<std::vector<std::string>> seen(kThreads);
+  std::vector<std::vector<NodeId>> seen(kThreads);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
-      for (int i = 0; i < kEach; ++i) seen[t].emplace_back(NodeId::with_prefix("_par").resolve());
+      const IdNumbering numbering;
+      for (int i = 0; i < kEach; ++i) seen[t].push_back(NodeId::with_prefix("_par"));
     });
   }
   for (auto& th : threads) th.join();
-  std::set<std::string> all;
-  for (const auto& list : seen) all.insert(list.begin(), list.end());
-  EXPECT_EQ(all.size(), static_cast<std::size_t>(kThreads * kEach));
+  for (int i = 0; i < kEach; ++i) {
+    ASSERT_EQ(seen[0][i].resolve(), "_par_" + std::to_string(i));
+    for (int t = 1; t < kThreads; ++t) ASSERT_EQ(seen[t][i], seen[0][i]) << t << " " << i;
+  }
 }
 
 TEST(NodeIdTest, ConcurrentMixedInternAndResolveAgree) {
@@ -120,4 +131,72 @@ TEST(NodeIdTest, RepeatedLookupsAgreeBeyondTheCacheSize) {
     for (std::size_t i = 0; i < texts.size(); i += 7) EXPECT_EQ(NodeId::intern(texts[i]), ids[i]);
   });
   other.join();
+}
+
+TEST(NodeIdTest, LookupFindsInternedTextsAndInsertsNothing) {
+  const NodeId known = NodeId::intern("lookup_known");
+  EXPECT_EQ(NodeId::lookup("lookup_known"), known);
+  EXPECT_EQ(NodeId::lookup(std::string("lookup_") + "known"), known);
+
+  const std::size_t before = INTERNER().size();
+  for (int i = 0; i < 3000; ++i) {
+    ASSERT_FALSE(NodeId::lookup("lookup_unknown_" + std::to_string(i))) << i;
+  }
+  EXPECT_FALSE(NodeId::lookup("lookup_unknown_0"));
+  EXPECT_EQ(INTERNER().size(), before);
+
+  // A miss is not remembered: once interned, the text is found, here and on
+  // another thread (which has no cached entry for it).
+  const NodeId later = NodeId::intern("lookup_unknown_7");
+  EXPECT_EQ(NodeId::lookup("lookup_unknown_7"), later);
+  std::thread other([&] {
+    EXPECT_EQ(NodeId::lookup("lookup_unknown_7"), later);
+    EXPECT_EQ(NodeId::lookup("lookup_known"), known);
+    EXPECT_FALSE(NodeId::lookup("lookup_unknown_8"));
+  });
+  other.join();
+  EXPECT_EQ(INTERNER().size(), before + 1);
+}
+
+// A document of unnamed nodes and edges and written names, parsed again and
+// again, also on several threads at once: after the first parse the interner
+// holds every text it needs and takes no more.
+TEST(NodeIdTest, RepeatedParsesAddNothingToTheInterner) {
+  std::string text;
+  for (int i = 0; i < 300; ++i) {
+    const std::string n = std::to_string(i);
+    text += "rect { w: " + n + " h: 2 }\ngroup { text \"t\" { } ellipse { } }\nedge { }\n";
+    text += "rect @repeat_" + n + " { use: s" + n + " }\nedge @repeat_e" + n + " { from: @repeat_" + n + " }\n";
+  }
+  const auto first = vesk_core::parser::parse_document(text);
+  ASSERT_TRUE(first.ok()) << first.error();
+  const std::size_t held = INTERNER().size();
+
+  for (int round = 0; round < 20; ++round) ASSERT_TRUE(vesk_core::parser::parse_document(text).ok());
+  EXPECT_EQ(INTERNER().size(), held);
+
+  constexpr int kThreads = 4;
+  std::vector<std::thread> threads;
+  std::atomic<int> differing{0};
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&] {
+      for (int round = 0; round < 5; ++round) {
+        const auto again = vesk_core::parser::parse_document(text);
+        if (!again.ok() || again.value().node_count() != first.value().node_count()) {
+          ++differing;
+          continue;
+        }
+        // The same ids in the same places as the first parse.
+        for (std::uint32_t i = 0; i < again.value().node_count(); ++i) {
+          if (again.value().node(i).id != first.value().node(i).id) ++differing;
+        }
+        for (std::size_t i = 0; i < again.value().edges.size(); ++i) {
+          if (again.value().edges[i].id != first.value().edges[i].id) ++differing;
+        }
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(differing.load(), 0);
+  EXPECT_EQ(INTERNER().size(), held);
 }

@@ -286,33 +286,35 @@ TEST(DocumentTest, TopLevelDispatch) {
 }
 
 TEST(DocumentTest, GeneratedIdsInHeadOrder) {
-  const std::uint64_t base = id::COUNTER.load();
-  auto anon = [&](std::uint64_t n) { return "_anon_" + std::to_string(base + n); };
-  const auto graph = parse_ok("group { rect { } }\nedge { }\nellipse @named { text { } }\nedge @e { }\npath { }");
+  auto anon = [](std::uint64_t n) { return "_anon_" + std::to_string(n); };
+  const std::string text = "group { rect { } }\nedge { }\nellipse @named { text { } }\nedge @e { }\npath { }";
+  const auto graph = parse_ok(text);
   ASSERT_EQ(graph.node_count(), 6u);
   EXPECT_EQ(graph.node(1).id.resolve(), anon(0));
   EXPECT_EQ(graph.node(2).id.resolve(), anon(1));
   EXPECT_EQ(graph.edges[0].id.resolve(), anon(2));
   EXPECT_EQ(graph.node(4).id.resolve(), anon(3));
   EXPECT_EQ(graph.node(5).id.resolve(), anon(4));
-  EXPECT_EQ(id::COUNTER.load(), base + 5);
 
-  // Failing blocks still take their numbers; a second parse continues the count.
-  const std::uint64_t before = id::COUNTER.load();
+  // Every parse numbers from 0: neither failed parses nor ids generated
+  // outside a parse shift it, and the thread's own numbering goes on after it.
   EXPECT_FALSE(parse_document("edge {").ok());
   EXPECT_FALSE(parse_document("group { rect {").ok());
-  EXPECT_EQ(id::COUNTER.load(), before + 3);
-  const auto again = parse_ok("rect { }");
-  EXPECT_EQ(again.node(1).id.resolve(), "_anon_" + std::to_string(before + 3));
+  const std::string outside = std::string(NodeId::with_prefix("_anon").resolve());
+  const auto again = parse_ok(text);
+  for (std::uint32_t i = 1; i < graph.node_count(); ++i) EXPECT_EQ(again.node(i).id, graph.node(i).id);
+  EXPECT_EQ(again.edges[0].id, graph.edges[0].id);
+  EXPECT_EQ(parse_ok("rect { }").node(1).id.resolve(), anon(0));
+  const std::uint64_t next = std::stoull(outside.substr(6)) + 1;
+  EXPECT_EQ(NodeId::with_prefix("_anon").resolve(), anon(next));
 }
 
 TEST(DocumentTest, WrittenAnonIdSharesTheHandle) {
-  const std::uint64_t base = id::COUNTER.load();
-  const std::string written = "_anon_" + std::to_string(base + 1);
-  const auto graph = parse_ok("rect @" + written + " { w: 1 }\nrect { }\nrect { }\n");
+  const auto graph = parse_ok("rect @_anon_1 { w: 1 }\nrect { }\nrect { }\n");
   // The third node's generated id is the first node's written one.
   EXPECT_EQ(graph.node(1).id, graph.node(3).id);
   EXPECT_EQ(graph.get_by_id(graph.node(1).id), &graph.node(3));
+  EXPECT_EQ(graph.node(2).id.resolve(), "_anon_0");
 }
 
 TEST(DocumentTest, NonAsciiStaysOnCharacterBoundaries) {

@@ -21,11 +21,11 @@ std::optional<Edge> parse_edge(std::string_view text, std::string* rest = nullpt
 const Stroke kDefaultStroke{Paint::solid(Color{0.42f, 0.44f, 0.5f, 1.0f}), 1.5f};
 
 TEST(EdgeBlockTest, EmptyBodyDefaults) {
-  const std::uint64_t base = id::COUNTER.load();
+  const id::IdNumbering numbering;
   std::string rest;
   const auto edge = parse_edge("edge {}\nx", &rest);
   ASSERT_TRUE(edge);
-  EXPECT_EQ(edge->id.resolve(), "_anon_" + std::to_string(base));
+  EXPECT_EQ(edge->id.resolve(), "_anon_0");
   EXPECT_EQ(edge->from.resolve(), "_missing");
   EXPECT_EQ(edge->to.resolve(), "_missing");
   EXPECT_EQ(edge->style.stroke, kDefaultStroke);

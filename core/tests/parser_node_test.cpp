@@ -115,19 +115,18 @@ TEST(NodeBlockTest, Failures) {
 }
 
 TEST(NodeBlockTest, GeneratedIdsFollowHeadOrder) {
-  const std::uint64_t base = id::COUNTER.load();
+  const id::IdNumbering numbering;
   const auto node = parse("group { rect { } @named { } ellipse { group { } } }");
   ASSERT_TRUE(node);
-  EXPECT_EQ(node->id.resolve(), anon(base));
-  EXPECT_EQ(node->children[0].id.resolve(), anon(base + 1));
+  EXPECT_EQ(node->id.resolve(), anon(0));
+  EXPECT_EQ(node->children[0].id.resolve(), anon(1));
   EXPECT_EQ(node->children[1].id.resolve(), "named");
-  EXPECT_EQ(node->children[2].id.resolve(), anon(base + 2));
-  EXPECT_EQ(node->children[2].children[0].id.resolve(), anon(base + 3));
+  EXPECT_EQ(node->children[2].id.resolve(), anon(2));
+  EXPECT_EQ(node->children[2].children[0].id.resolve(), anon(3));
 
   // A failed block has still used its numbers.
-  const std::uint64_t before = id::COUNTER.load();
   EXPECT_FALSE(parse("group { rect { fill: x } }"));
-  EXPECT_EQ(id::COUNTER.load(), before + 2);
+  EXPECT_EQ(NodeId::with_prefix("_anon").resolve(), anon(6));
 }
 
 std::string nested_groups(std::size_t depth) {

@@ -136,7 +136,8 @@ std::optional<std::string> hover_text(std::string_view text, std::uint32_t line_
   if (word.front() == '@') {
     if (graph == nullptr) return std::nullopt;
     const std::string_view id = word.substr(1);
-    const auto* node = graph->get_by_id(vesk_core::id::NodeId::intern(id));
+    const auto known = vesk_core::id::NodeId::lookup(id);
+    const auto* node = known ? graph->get_by_id(*known) : nullptr;
     if (node == nullptr) return std::nullopt;
     return node_summary(node->kind, id);
   }

@@ -130,7 +130,8 @@ boost::json::array compute_symbols(std::string_view text, const vesk_core::model
   for (auto line = nodes.next(); line; line = nodes.next(), ++number) {
     const auto id = candidate(trimmed(*line, number));
     if (!id) continue;
-    const auto* node = graph->get_by_id(vesk_core::id::NodeId::intern(*id));
+    const auto known = vesk_core::id::NodeId::lookup(*id);
+    const auto* node = known ? graph->get_by_id(*known) : nullptr;
     if (node == nullptr) continue;
     const auto symbol = node_symbol(node->kind);
     if (!symbol) continue;

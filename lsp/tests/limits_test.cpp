@@ -1,16 +1,19 @@
 // vesk-lsp under hostile input and load: deep nesting, a huge document, a huge
-// announced length, many documents and a long session.
+// announced length, many documents and long sessions.
 
 #include "completion.hpp"
 #include "frames.hpp"
 #include "hover.hpp"
+#include "lsp_client.hpp"
 #include "server.hpp"
 #include "service.hpp"
 #include "subprocess.hpp"
+#include "symbols.hpp"
 #include "transport.hpp"
 
 #include "scene_gen.hpp"
 #include "vesk/core/format.hpp"
+#include "vesk/core/id.hpp"
 #include "vesk/core/parser.hpp"
 
 #include <boost/json/array.hpp>
@@ -18,6 +21,7 @@
 #include <boost/json/serialize.hpp>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -383,6 +387,126 @@ TEST(Limits, LongInterleavedSession) {
   EXPECT_EQ(next, expected.size()) << "answers lost";
   EXPECT_TRUE(shutdown_answered);
   EXPECT_EQ(published, 1 + 2 * changes);  // the opens and the changes
+}
+
+// A document of `blocks` rect blocks without ids, after `lines` comment lines
+// that name undeclared words, `per_line` to a line; `words` gets the position
+// of each word's first letter.
+std::string unnamed_blocks(int blocks, int lines, int per_line, std::vector<std::pair<int, int>>& words) {
+  std::string text;
+  for (int line = 0; line < lines; ++line) {
+    const std::size_t start = text.size();
+    text += "#";
+    for (int k = 0; k < per_line; ++k) {
+      text += " @";
+      words.emplace_back(line, static_cast<int>(text.size() - start));
+      text += 'w';
+      text += std::to_string(line * per_line + k);
+    }
+    text += "\n";
+  }
+  for (int i = 0; i < blocks; ++i) {
+    text += "rect { w: " + std::to_string(10 + i % 500) + " h: " + std::to_string(5 + i % 97) + " }\n";
+  }
+  return text;
+}
+
+// Peak memory in KiB of one editor session: `text` opened, then sent again
+// `changes` times with one number edited, each change waiting for its
+// diagnostics, then one hover on each of `hovers`, each waiting for its
+// answer; -1 when the session went wrong.
+long session_peak_kb(const std::string& text, int changes, const std::vector<std::pair<int, int>>& hovers) {
+  const std::string file = ::testing::TempDir() + "vesk_limits_session_rss";
+  LspClient client({file, kBinary}, VESK_PEAK_RSS_BINARY);
+  client.initialize();
+  const auto published = [&client] {
+    for (auto f = client.read(); f; f = client.read()) {
+      if (!is_method(*f, "textDocument/publishDiagnostics")) continue;
+      const bool clean = f->at("params").at("diagnostics").as_array().empty();
+      EXPECT_TRUE(clean) << json::serialize(*f);
+      return clean;
+    }
+    ADD_FAILURE() << "no diagnostics";
+    return false;
+  };
+  client.notify("textDocument/didOpen", json::object{{"textDocument", json::object{{"uri", kUri}, {"languageId", "vesk"},
+                                                                                   {"version", 1}, {"text", text}}}});
+  if (!published()) return -1;
+  const std::size_t width = text.find("w: ") + 3;
+  for (int change = 1; change <= changes; ++change) {
+    std::string edited = text;
+    edited.replace(width, 2, std::to_string(10 + change % 90));
+    client.notify("textDocument/didChange",
+                  json::object{{"textDocument", json::object{{"uri", kUri}, {"version", change + 1}}},
+                               {"contentChanges", json::array{json::object{{"text", edited}}}}});
+    if (!published()) return -1;
+  }
+  // Hovers go in bursts of 50, few enough that neither pipe fills up.
+  int id = 1;
+  for (std::size_t from = 0; from < hovers.size(); from += 50) {
+    const std::size_t to = std::min(hovers.size(), from + 50);
+    for (std::size_t k = from; k < to; ++k) {
+      client.request(static_cast<int>(id + k), "textDocument/hover", position(kUri, hovers[k].first, hovers[k].second));
+    }
+    for (std::size_t k = from; k < to; ++k) {
+      const auto answer = client.answer(static_cast<int>(id + k));
+      if (!answer || !answer->at("result").is_null()) {
+        ADD_FAILURE() << "hover " << k << ": " << (answer ? json::serialize(*answer) : "none");
+        return -1;
+      }
+    }
+  }
+  id += static_cast<int>(hovers.size());
+  client.request(id, "shutdown", json::value(nullptr));
+  if (!client.answer(id)) return -1;
+  client.notify("exit");
+  client.close_input();
+  if (client.wait() != 0) return -1;
+  std::ifstream in(file);
+  long kb = -1;
+  in >> kb;
+  return kb;
+}
+
+// Memory over a session is bounded by the open document, not by how often it
+// changes: every parse numbers its unnamed nodes from 0, and a hover on a word
+// that names nothing keeps nothing.
+TEST(Limits, LongEditSessionMemoryStaysFlat) {
+  // The sanitizer build is slower and keeps freed memory in quarantine, so
+  // its figures say nothing about leaks: there a shorter session only runs
+  // the same paths, and the bound is not checked.
+  const int blocks = kSanitized ? 1000 : 3000;
+  const int short_session = kSanitized ? 10 : 50;
+  const int long_session = kSanitized ? 40 : 400;
+  std::vector<std::pair<int, int>> words;
+  const std::string text = unnamed_blocks(blocks, 100, kSanitized ? 10 : 200, words);
+  const long after_short = session_peak_kb(text, short_session, {});
+  const long after_long = session_peak_kb(text, long_session, words);
+  ASSERT_GT(after_short, 0);
+  ASSERT_GT(after_long, 0);
+  RecordProperty("peak_rss_kb_" + std::to_string(short_session) + "_changes", static_cast<int>(after_short));
+  RecordProperty("peak_rss_kb_" + std::to_string(long_session) + "_changes_and_hovers", static_cast<int>(after_long));
+  if (!kSanitized) {
+    EXPECT_LE(after_long, after_short * 5 / 4 + 16 * 1024);
+  }
+}
+
+// Hover and document symbols look identifiers up without interning them.
+TEST(Limits, FeaturesInternNoWordTheyLookUp) {
+  const auto parsed = vesk_core::parser::parse_document("rect @known_node { w: 2 h: 3 }\n");
+  ASSERT_TRUE(parsed.ok());
+  std::string text;
+  for (int k = 0; k < 2000; ++k) text += "rect @never_named_" + std::to_string(k) + " {\n";
+  text += "rect @known_node {\n";
+  const std::size_t held = vesk_core::id::INTERNER().size();
+  const auto symbols = symbols::compute_symbols(text, &parsed.value(), kUri);
+  ASSERT_EQ(symbols.size(), 1u);
+  EXPECT_EQ(symbols[0].at("name").as_string(), "rect @known_node");
+  for (std::uint32_t line = 0; line < 2000; ++line) {
+    ASSERT_TRUE(hover::compute_hover(text, line, 7, &parsed.value()).is_null()) << line;
+  }
+  EXPECT_FALSE(hover::compute_hover(text, 2000, 7, &parsed.value()).is_null());
+  EXPECT_EQ(vesk_core::id::INTERNER().size(), held);
 }
 
 }  // namespace
