@@ -50,7 +50,7 @@ json::object style(const Style& s) {
   return out;
 }
 
-json::array annotations(const std::vector<Annotation>& list) {
+json::array annotations(const List<Annotation>& list) {
   static constexpr const char* kKinds[] = {"description", "accept", "status", "priority", "tag"};
   json::array out;
   for (const auto& a : list) out.push_back(json::object{{kKinds[static_cast<int>(a.kind)], a.text}});
@@ -139,7 +139,7 @@ json::object node(const SceneGraph& g, NodeIndex index) {
     for (const auto& c : n.comments) comments.push_back(json::string(c));
     out["comments"] = std::move(comments);
   }
-  out["style"] = style(n.style);
+  out["style"] = style(n.style.get());
   out["use"] = ids(n.use_styles);
   out["annotations"] = annotations(n.annotations);
   out["animations"] = animations(n.animations);

@@ -256,7 +256,7 @@ void emit_node_open(std::string& out, const SceneNode& node, std::size_t depth) 
     append_id(out, name);
     out.push_back('\n');
   }
-  const Style& style = node.style;
+  const Style& style = node.style.get();
   if (style.fill) emit_paint_prop(out, *style.fill, inner);
   if (style.stroke) emit_stroke(out, *style.stroke, inner);
   if (style.corner_radius) emit_num_line(out, "corner", *style.corner_radius, inner);
@@ -482,11 +482,10 @@ void emit_anim(std::string& out, const AnimKeyframe& anim, std::size_t depth) {
 }
 
 void emit_node(std::string& out, const SceneGraph& graph, NodeIndex index, std::size_t depth) {
+  // The open blocks, innermost last, each with the child to write next.
   struct Frame {
     NodeIndex node;
-    std::size_t depth;
-    std::vector<NodeIndex> children;
-    std::size_t next = 0;
+    NodeIndex next_child;
   };
   std::vector<Frame> stack;
   auto open = [&](NodeIndex at, std::size_t level) {
@@ -497,17 +496,19 @@ void emit_node(std::string& out, const SceneGraph& graph, NodeIndex index, std::
       return;
     }
     emit_node_open(out, node, level);
-    stack.push_back(Frame{at, level, graph.children(at)});
+    stack.push_back(Frame{at, graph.first_child(at)});
   };
   open(index, depth);
   while (!stack.empty()) {
     Frame& top = stack.back();
-    if (top.next < top.children.size()) {
-      const NodeIndex child = top.children[top.next++];
-      open(child, top.depth + 1);  // may reallocate the stack: `top` is dead here
+    const std::size_t level = depth + stack.size() - 1;
+    if (top.next_child != SceneGraph::none) {
+      const NodeIndex child = top.next_child;
+      top.next_child = graph.next_sibling(child);
+      open(child, level + 1);  // may reallocate the stack: `top` is dead here
       continue;
     }
-    emit_node_close(out, graph.node(top.node), top.depth);
+    emit_node_close(out, graph.node(top.node), level);
     stack.pop_back();
   }
 }
@@ -547,7 +548,8 @@ void emit_document_into(const SceneGraph& graph, std::string& out) {
     out += "}\n\n";
   }
 
-  for (const NodeIndex child : graph.children(graph.root)) {
+  for (NodeIndex child = graph.first_child(graph.root); child != SceneGraph::none;
+       child = graph.next_sibling(child)) {
     emit_node(out, graph, child, 0);
     out.push_back('\n');
   }

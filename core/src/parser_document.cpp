@@ -92,12 +92,11 @@ bool node_keyword(Input in) {
          starts_with(in, "path") || starts_with(in, "text");
 }
 
-bool parse_top_level_node(Input& in, model::SceneGraph& graph, std::vector<std::string>& pending) {
-  auto node = parse_node(in, 1);
-  if (!node) return false;
-  node->comments = std::move(pending);
-  pending = {};
-  insert_node_recursive(graph, model::SceneGraph::root, std::move(*node));
+bool parse_top_level_node(Input& in, model::SceneGraph& graph, NodeReader& reader,
+                          model::List<std::string>& pending) {
+  const auto index = reader.read(in, graph, model::SceneGraph::root, 1);
+  if (!index) return false;
+  graph.node(*index).comments = std::move(pending);
   return true;
 }
 
@@ -127,7 +126,8 @@ Result<model::SceneGraph> parse_document(std::string_view text) {
     // Only a hint: the lists grow as they are filled.
   }
   Input in = text;
-  std::vector<std::string> pending;
+  NodeReader reader;
+  model::List<std::string> pending;
   collect_leading_comments(in, pending);
 
   while (!in.empty()) {
@@ -139,7 +139,7 @@ Result<model::SceneGraph> parse_document(std::string_view text) {
       skip_line(in);
     } else if (starts_with(in, '@')) {
       if (is_node_head(in)) {
-        if (!parse_top_level_node(in, graph, pending)) return failure(Construct::Node);
+        if (!parse_top_level_node(in, graph, reader, pending)) return failure(Construct::Node);
       } else if (!parse_constraint_line(in, graph)) {
         return failure(Construct::Constraint);
       }
@@ -148,7 +148,7 @@ Result<model::SceneGraph> parse_document(std::string_view text) {
       if (!edge) return failure(Construct::Edge);
       graph.edges.push_back(std::move(*edge));
     } else if (node_keyword(in)) {
-      if (!parse_top_level_node(in, graph, pending)) return failure(Construct::Node);
+      if (!parse_top_level_node(in, graph, reader, pending)) return failure(Construct::Node);
     } else {
       skip_line(in);
     }

@@ -292,7 +292,7 @@ bool next_comment(Input& in, Sink&& sink) {
 
 }  // namespace
 
-void collect_leading_comments(Input& in, std::vector<std::string>& out) {
+void collect_leading_comments(Input& in, model::List<std::string>& out) {
   while (next_comment(in, [&](std::string_view line) {
     const std::string_view text = trim(line);
     if (!text.empty()) out.emplace_back(text);
@@ -300,8 +300,8 @@ void collect_leading_comments(Input& in, std::vector<std::string>& out) {
   }
 }
 
-std::vector<std::string> collect_leading_comments(Input& in) {
-  std::vector<std::string> out;
+model::List<std::string> collect_leading_comments(Input& in) {
+  model::List<std::string> out;
   collect_leading_comments(in, out);
   return out;
 }

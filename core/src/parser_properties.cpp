@@ -127,7 +127,7 @@ bool parse_anim_item(Input& in, model::AnimKeyframe& frame) {
 
 }  // namespace
 
-bool parse_node_property(Input& in, Style& style, model::SmallVec<NodeId>& use_styles,
+bool parse_node_property(Input& in, model::NodeStyle& style, model::List<NodeId>& use_styles,
                          std::optional<float>& width, std::optional<float>& height,
                          LayoutMode& layout) {
   const auto name = take_key(in);
@@ -154,23 +154,24 @@ bool parse_node_property(Input& in, Style& style, model::SmallVec<NodeId>& use_s
     ok = ident.has_value();
     if (ok) use_styles.push_back(NodeId::intern(*ident));
   } else if (key == "fill") {
-    ok = color_into(in, style.fill);
+    ok = color_into(in, style.edit().fill);
   } else if (key == "bg") {
-    ok = color_into(in, style.fill) && parse_bg_modifiers(in, style);
+    Style& set = style.edit();
+    ok = color_into(in, set.fill) && parse_bg_modifiers(in, set);
   } else if (key == "stroke") {
     const auto color = parse_hex_color(in);
     ok = color && take_blanks1(in);
     if (ok) {
       const auto stroke_width = parse_number(in);
       ok = stroke_width.has_value();
-      if (ok) style.stroke = model::Stroke{Paint::solid(*color), *stroke_width};
+      if (ok) style.edit().stroke = model::Stroke{Paint::solid(*color), *stroke_width};
     }
   } else if (key == "corner") {
-    ok = number_into(in, style.corner_radius);
+    ok = number_into(in, style.edit().corner_radius);
   } else if (key == "opacity") {
-    ok = number_into(in, style.opacity);
+    ok = number_into(in, style.edit().opacity);
   } else if (key == "font") {
-    ok = parse_font_value(in, style.font);
+    ok = parse_font_value(in, style.edit().font);
   } else if (key == "layout") {
     ok = parse_layout(in, layout);
   } else {

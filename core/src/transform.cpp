@@ -176,7 +176,7 @@ void hoist_styles(SceneGraph& graph) {
   boost::unordered_flat_map<std::string, std::size_t> by_signature;
   const auto count = static_cast<NodeIndex>(graph.node_count());
   for (NodeIndex i = 0; i < count; ++i) {
-    const Style& style = graph.node(i).style;
+    const Style& style = graph.node(i).style.get();
     if (style.empty()) continue;
     const auto [it, added] = by_signature.try_emplace(style_signature(style), groups.size());
     if (added) groups.push_back(Group{style, {}});
@@ -196,8 +196,8 @@ void hoist_styles(SceneGraph& graph) {
     for (const NodeIndex member : group.members) {
       SceneNode& node = graph.node(member);
       Style kept;
-      kept.stroke = std::move(node.style.stroke);
-      kept.shadow = std::move(node.style.shadow);
+      kept.stroke = std::move(node.style.edit().stroke);
+      kept.shadow = std::move(node.style.edit().shadow);
       node.style = std::move(kept);
       if (std::find(node.use_styles.begin(), node.use_styles.end(), name) == node.use_styles.end()) {
         node.use_styles.insert(node.use_styles.begin(), name);

@@ -147,7 +147,7 @@ TEST(EmitNodeTest, StrokeLinesOfNodesAndEdges) {
   };
   for (const auto& [stroke, line] : cases) {
     SceneNode n = node("g", NodeKind{NodeKind::Generic{}});
-    n.style.stroke = stroke;
+    n.style->stroke = stroke;
     EXPECT_EQ(block(n), std::string("@g {\n  ") + line + "}\n");
 
     SceneGraph g;
@@ -176,12 +176,12 @@ TEST(EmitNodeTest, PropertiesInFixedOrderShadowLeftOut) {
   n.comments = {"first", "second"};
   n.annotations = {note(Annotation::Kind::Tag, "ui")};
   n.use_styles = {id("base"), id("accent"), id("base")};
-  n.style.opacity = 0.5f;
-  n.style.font = FontSpec{"Inter", 600, 18};
-  n.style.corner_radius = 4;
-  n.style.stroke = Stroke{Paint::solid(hex("#000")), 1};
-  n.style.fill = Paint::solid(hex("#fff"));
-  n.style.shadow = Shadow{0, 2, 4, hex("#000")};
+  n.style->opacity = 0.5f;
+  n.style->font = FontSpec{"Inter", 600, 18};
+  n.style->corner_radius = 4;
+  n.style->stroke = Stroke{Paint::solid(hex("#000")), 1};
+  n.style->fill = Paint::solid(hex("#fff"));
+  n.style->shadow = Shadow{0, 2, 4, hex("#000")};
   AnimKeyframe anim;
   n.animations.push_back(anim);
   EXPECT_EQ(block(n, 1),
@@ -204,7 +204,7 @@ TEST(EmitNodeTest, PropertiesInFixedOrderShadowLeftOut) {
             "  }\n");
 
   SceneNode only_shadow = node("s", NodeKind{NodeKind::Generic{}});
-  only_shadow.style.shadow = Shadow{1, 1, 1, hex("#000")};
+  only_shadow.style->shadow = Shadow{1, 1, 1, hex("#000")};
   EXPECT_EQ(block(only_shadow), "@s {\n}\n");
 }
 
@@ -542,7 +542,7 @@ TEST(EmitDocumentTest, ReproducesTheCardExample) {
   SceneNode card = group("card", LayoutMode{LayoutMode::Column{8, 16}});
   card.annotations = {note(Annotation::Kind::Description, "Card")};
   card.use_styles = {id("base")};
-  card.style.fill = Paint::solid(hex("#fff"));
+  card.style->fill = Paint::solid(hex("#fff"));
   AnimKeyframe hover;
   hover.scale = 1.1f;
   hover.easing.kind = Easing::Kind::EaseOut;

@@ -354,7 +354,7 @@ TEST(AnnotationTest, Failures) {
 TEST(LeadingCommentsTest, CollectsTrimmedLines) {
   struct Case {
     std::string_view input;
-    std::vector<std::string> comments;
+    vesk_core::model::List<std::string> comments;
     std::string_view rest;
   };
   const Case cases[] = {

@@ -88,8 +88,8 @@ std::optional<model::Annotation> parse_annotation(Input& in);
 
 // The "#" comment lines in front of the next item, trimmed, empty ones left
 // out; appended to `out`. Stops at "##".
-void collect_leading_comments(Input& in, std::vector<std::string>& out);
-std::vector<std::string> collect_leading_comments(Input& in);
+void collect_leading_comments(Input& in, model::List<std::string>& out);
+model::List<std::string> collect_leading_comments(Input& in);
 // The same walk, keeping nothing.
 void skip_leading_comments(Input& in);
 
@@ -101,7 +101,7 @@ bool is_node_head(std::string_view text);
 // --- node properties and anim blocks --------------------------------------
 
 // One `name: value` item of a node body.
-bool parse_node_property(Input& in, model::Style& style, model::SmallVec<NodeId>& use_styles,
+bool parse_node_property(Input& in, model::NodeStyle& style, model::List<NodeId>& use_styles,
                          std::optional<float>& width, std::optional<float>& height,
                          model::LayoutMode& layout);
 // "anim" " "+ ":" trigger "{" items "}".
@@ -109,30 +109,34 @@ std::optional<model::AnimKeyframe> parse_anim_block(Input& in);
 
 // --- node blocks ------------------------------------------------------------
 
-// One node block between parse_node and insert_node_recursive.
-struct ParsedNode {
-  explicit ParsedNode(NodeId node_id) : id(node_id) {}
-  ParsedNode(ParsedNode&&) noexcept = default;
-  ParsedNode& operator=(ParsedNode&&) noexcept = default;
-  // Frees the subtree without recursing.
-  ~ParsedNode();
+// Reads node blocks straight into a graph. Blocks nest up to
+// kMaxNestingDepth, read with a stack of open blocks rather than by
+// recursion; the stack is kept from one block to the next.
+class NodeReader {
+ public:
+  // A node block at a keyword or "@", added under `parent` with its subtree
+  // in pre-order (a parent before its children, each subtree before the next
+  // sibling); its index. `depth` is 1 for a top-level block, and a block
+  // deeper than kMaxNestingDepth fails. A block that fails may leave the
+  // nodes read before the failure in the graph.
+  std::optional<model::NodeIndex> read(Input& in, model::SceneGraph& graph, model::NodeIndex parent,
+                                       std::size_t depth = 1);
 
-  model::SmallVec<NodeId> use_styles;
-  model::SmallVec<model::Constraint> constraints;
-  model::SmallVec<model::AnimKeyframe> animations;
-  std::vector<model::Annotation> annotations;
-  std::vector<std::string> comments;
-  std::vector<ParsedNode> children;
-  model::Style style;
-  model::NodeKind kind;
-  NodeId id;
+  // A block whose body is being read.
+  struct Open;
+
+  NodeReader();
+  ~NodeReader();
+  NodeReader(const NodeReader&) = delete;
+  NodeReader& operator=(const NodeReader&) = delete;
+
+ private:
+  std::vector<Open> open_;
 };
 
-// A node block at a keyword or "@"; `depth` is 1 for a top-level block, and a
-// block deeper than kMaxNestingDepth fails.
-std::optional<ParsedNode> parse_node(Input& in, std::size_t depth = 1);
-// Moves `node` and its subtree under `parent`, in pre-order.
-void insert_node_recursive(model::SceneGraph& graph, model::NodeIndex parent, ParsedNode node);
+// One block with a reader of its own.
+std::optional<model::NodeIndex> parse_node(Input& in, model::SceneGraph& graph, model::NodeIndex parent,
+                                           std::size_t depth = 1);
 
 // --- edges and constraints --------------------------------------------------
 
