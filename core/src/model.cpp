@@ -1,6 +1,8 @@
 #include "vesk/core/model.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 #include <cstdint>
 
 #if defined(__linux__)
@@ -30,6 +32,23 @@ std::uint8_t channel_byte(float channel) {
 const Style NodeStyle::kEmpty{};
 
 namespace detail {
+
+void Arena::refill(std::size_t bytes) {
+  constexpr std::size_t kHeader = (sizeof(Chunk) + 7) & ~std::size_t{7};
+  constexpr std::size_t kMaxChunk = std::size_t{1} << 20;
+  const std::size_t size = std::max(chunk_bytes_, kHeader + bytes);
+  auto* chunk = static_cast<Chunk*>(::operator new(size));
+  chunk->next = chunks_;
+  chunks_ = chunk;
+  next_ = reinterpret_cast<char*>(chunk) + kHeader;
+  end_ = reinterpret_cast<char*>(chunk) + size;
+  chunk_bytes_ = std::min(2 * chunk_bytes_, kMaxChunk);
+}
+
+void Arena::release() noexcept {
+  while (chunks_ != nullptr) ::operator delete(std::exchange(chunks_, chunks_->next));
+  next_ = end_ = nullptr;
+}
 
 // First-touch page faults are a large part of building a big graph.
 void advise_huge_pages([[maybe_unused]] const void* data, [[maybe_unused]] std::size_t bytes) noexcept {
@@ -90,6 +109,20 @@ SceneGraph::SceneGraph() {
   nodes_.emplace_back(root_id, NodeKind{NodeKind::Root{}});
   links_.emplace_back();
   id_index_.emplace(root_id, root);
+}
+
+SceneGraph& SceneGraph::operator=(SceneGraph&& other) noexcept {
+  if (this != &other) {
+    nodes_ = detail::Segments<SceneNode>();
+    arena_ = std::move(other.arena_);
+    nodes_ = std::move(other.nodes_);
+    links_ = std::move(other.links_);
+    id_index_ = std::move(other.id_index_);
+    styles = std::move(other.styles);
+    edges = std::move(other.edges);
+    imports = std::move(other.imports);
+  }
+  return *this;
 }
 
 NodeIndex SceneGraph::link(NodeIndex parent, NodeId id) {

@@ -179,7 +179,7 @@ bool parse_constraint_line(Input& in, model::SceneGraph& graph) {
   consume(in, '\n');
 
   if (model::SceneNode* node = graph.get_by_id_mut(owner)) {
-    node->constraints.push_back(std::move(constraint));
+    node->constraints.emplace_back_in(&graph.arena(), std::move(constraint));
   }
   return true;
 }

@@ -133,7 +133,7 @@ bool read_body_item(Input& in, model::SceneGraph& graph, std::size_t depth,
   if (starts_with(in, "##")) {
     auto annotation = parse_annotation(in);
     if (!annotation) return false;
-    node.annotations.push_back(std::move(*annotation));
+    node.annotations.emplace_back_in(&graph.arena(), std::move(*annotation));
     return true;
   }
   if ((starts_with(in, '@') && is_node_head(in)) || child_keyword(in)) {
@@ -142,11 +142,11 @@ bool read_body_item(Input& in, model::SceneGraph& graph, std::size_t depth,
   if (starts_with(in, "anim")) {
     auto frame = parse_anim_block(in);
     if (!frame) return false;
-    node.animations.push_back(std::move(*frame));
+    node.animations.emplace_back_in(&graph.arena(), std::move(*frame));
     return true;
   }
   return parse_node_property(in, node.style, node.use_styles, top.slots.width, top.slots.height,
-                             top.slots.layout);
+                             top.slots.layout, &graph.arena());
 }
 
 }  // namespace

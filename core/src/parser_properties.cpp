@@ -129,7 +129,7 @@ bool parse_anim_item(Input& in, model::AnimKeyframe& frame) {
 
 bool parse_node_property(Input& in, model::NodeStyle& style, model::List<NodeId>& use_styles,
                          std::optional<float>& width, std::optional<float>& height,
-                         LayoutMode& layout) {
+                         LayoutMode& layout, model::detail::Arena* arena) {
   const auto name = take_key(in);
   if (!name) return false;
 
@@ -152,11 +152,11 @@ bool parse_node_property(Input& in, model::NodeStyle& style, model::List<NodeId>
   } else if (key == "use") {
     const auto ident = take_ident(in);
     ok = ident.has_value();
-    if (ok) use_styles.push_back(NodeId::intern(*ident));
+    if (ok) use_styles.emplace_back_in(arena, NodeId::intern(*ident));
   } else if (key == "fill") {
-    ok = color_into(in, style.edit().fill);
+    ok = color_into(in, style.edit_in(arena).fill);
   } else if (key == "bg") {
-    Style& set = style.edit();
+    Style& set = style.edit_in(arena);
     ok = color_into(in, set.fill) && parse_bg_modifiers(in, set);
   } else if (key == "stroke") {
     const auto color = parse_hex_color(in);
@@ -164,14 +164,14 @@ bool parse_node_property(Input& in, model::NodeStyle& style, model::List<NodeId>
     if (ok) {
       const auto stroke_width = parse_number(in);
       ok = stroke_width.has_value();
-      if (ok) style.edit().stroke = model::Stroke{Paint::solid(*color), *stroke_width};
+      if (ok) style.edit_in(arena).stroke = model::Stroke{Paint::solid(*color), *stroke_width};
     }
   } else if (key == "corner") {
-    ok = number_into(in, style.edit().corner_radius);
+    ok = number_into(in, style.edit_in(arena).corner_radius);
   } else if (key == "opacity") {
-    ok = number_into(in, style.edit().opacity);
+    ok = number_into(in, style.edit_in(arena).opacity);
   } else if (key == "font") {
-    ok = parse_font_value(in, style.edit().font);
+    ok = parse_font_value(in, style.edit_in(arena).font);
   } else if (key == "layout") {
     ok = parse_layout(in, layout);
   } else {

@@ -66,7 +66,7 @@ namespace {
 
 using namespace model;
 
-void append_stops(std::string& out, const std::vector<GradientStop>& stops) {
+void append_stops(std::string& out, const List<GradientStop>& stops) {
   bool first = true;
   for (const GradientStop& stop : stops) {
     if (!first) out.push_back(',');

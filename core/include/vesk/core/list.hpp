@@ -1,5 +1,6 @@
 #pragma once
-// A list that costs one pointer while empty.
+// A list that costs one pointer while empty, and the arena that a graph's
+// records can take their memory from.
 
 #include <algorithm>
 #include <cstddef>
@@ -14,9 +15,64 @@
 
 namespace vesk_core::model {
 
-// The entries live in one heap block, after their count and capacity; an
-// empty list holds no block. Most lists of a scene (a node's constraints,
+namespace detail {
+
+// Memory bumped out of chunks and released all at once when the arena goes:
+// the lists and styles of one graph's nodes, without a malloc and a free per
+// block. Copying an arena gives an empty one.
+class Arena {
+ public:
+  Arena() noexcept = default;
+  Arena(const Arena&) noexcept {}
+  Arena(Arena&& other) noexcept
+      : chunks_(std::exchange(other.chunks_, nullptr)),
+        next_(std::exchange(other.next_, nullptr)),
+        end_(std::exchange(other.end_, nullptr)),
+        chunk_bytes_(other.chunk_bytes_) {}
+  Arena& operator=(const Arena&) noexcept { return *this; }
+  Arena& operator=(Arena&& other) noexcept {
+    if (this != &other) {
+      release();
+      chunks_ = std::exchange(other.chunks_, nullptr);
+      next_ = std::exchange(other.next_, nullptr);
+      end_ = std::exchange(other.end_, nullptr);
+      chunk_bytes_ = other.chunk_bytes_;
+    }
+    return *this;
+  }
+  ~Arena() { release(); }
+
+  // `bytes` aligned to 8; valid until the arena goes.
+  void* allocate(std::size_t bytes) {
+    bytes = (bytes + 7) & ~std::size_t{7};
+    if (static_cast<std::size_t>(end_ - next_) < bytes) refill(bytes);
+    void* at = next_;
+    next_ += bytes;
+    return at;
+  }
+
+ private:
+  struct Chunk {
+    Chunk* next;
+  };
+  void refill(std::size_t bytes);
+  void release() noexcept;
+
+  Chunk* chunks_ = nullptr;
+  char* next_ = nullptr;
+  char* end_ = nullptr;
+  std::size_t chunk_bytes_ = 4096;
+};
+
+}  // namespace detail
+
+// The entries live in one block, after their count and capacity; an empty
+// list holds no block. Most lists of a scene (a node's constraints,
 // animations, annotations, comments, used styles) are empty or short.
+//
+// A block is taken from the heap, or, through emplace_back_in, from an arena
+// (a graph's, for the nodes it holds). A list never hands an arena block to
+// another list: moving from one moves the entries into a heap block.
 template <class T>
 class List {
   static_assert(alignof(T) <= 8, "entries must fit the block's 8-byte alignment");
@@ -40,30 +96,36 @@ class List {
     append(first, last);
   }
   List(const List& other) { append(other.begin(), other.end()); }
-  List(List&& other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
+  List(List&& other) noexcept { take(other); }
   ~List() { release(); }
 
   List& operator=(const List& other) {
     if (this != &other) {
       List copy(other);
-      swap(copy);
+      release();
+      take(copy);
     }
     return *this;
   }
   List& operator=(List&& other) noexcept {
     if (this != &other) {
       release();
-      block_ = std::exchange(other.block_, nullptr);
+      take(other);
     }
     return *this;
   }
   List& operator=(std::initializer_list<T> items) {
     List copy(items);
-    swap(copy);
+    release();
+    take(copy);
     return *this;
   }
 
-  void swap(List& other) noexcept { std::swap(block_, other.block_); }
+  void swap(List& other) noexcept {
+    List held(std::move(other));
+    other = std::move(*this);
+    *this = std::move(held);
+  }
 
   size_type size() const noexcept { return block_ ? block_->size : 0; }
   size_type capacity() const noexcept { return block_ ? block_->capacity : 0; }
@@ -86,15 +148,22 @@ class List {
   const T& back() const { return data()[size() - 1]; }
 
   void reserve(size_type count) {
-    if (count > capacity()) regrow(count, [](T*) {});
+    if (count > capacity()) regrow(count, nullptr, [](T*) {});
   }
 
   template <class... Args>
   T& emplace_back(Args&&... args) {
+    return emplace_back_in(nullptr, std::forward<Args>(args)...);
+  }
+  // The same with a new block, if one is needed, from `arena`, which must
+  // outlive the list.
+  template <class... Args>
+  T& emplace_back_in(detail::Arena* arena, Args&&... args) {
     const size_type n = size();
     if (n == capacity()) {
       // The new entry is made before the old ones move: `args` may refer to one.
-      regrow(grown(n + 1), [&](T* at) { ::new (static_cast<void*>(at + n)) T(std::forward<Args>(args)...); });
+      regrow(grown(n + 1), arena,
+             [&](T* at) { ::new (static_cast<void*>(at + n)) T(std::forward<Args>(args)...); });
     } else {
       ::new (static_cast<void*>(data() + n)) T(std::forward<Args>(args)...);
     }
@@ -135,34 +204,39 @@ class List {
   }
 
  private:
+  static constexpr std::uint32_t kMaxEntries = UINT32_MAX >> 1;
+
   struct alignas(8) Header {
     std::uint32_t size;
-    std::uint32_t capacity;
+    std::uint32_t capacity : 31;
+    std::uint32_t in_arena : 1;  // the arena frees the block
   };
   static_assert(sizeof(Header) == 8);
 
   static T* entries(Header* block) noexcept { return reinterpret_cast<T*>(block + 1); }
   static const T* entries(const Header* block) noexcept { return reinterpret_cast<const T*>(block + 1); }
 
+  // Room for one entry first (most lists of a scene keep one), then doubling.
   static size_type grown(size_type needed) {
-    if (needed > UINT32_MAX) throw std::length_error("vesk_core::model::List: too many entries");
-    const size_type doubled = 2 * static_cast<size_type>(needed - 1);
-    return std::min<size_type>(UINT32_MAX, std::max<size_type>({needed, doubled, 2}));
+    if (needed > kMaxEntries) throw std::length_error("vesk_core::model::List: too many entries");
+    return std::min<size_type>(kMaxEntries, std::max<size_type>(needed, 2 * (needed - 1)));
   }
 
   // Moves the entries into a new block of `count` places; `fill` may first
   // construct entries past the moved ones.
   template <class Fill>
-  void regrow(size_type count, Fill&& fill) {
-    if (count > UINT32_MAX) throw std::length_error("vesk_core::model::List: too many entries");
-    auto* fresh = static_cast<Header*>(::operator new(sizeof(Header) + count * sizeof(T)));
+  void regrow(size_type count, detail::Arena* arena, Fill&& fill) {
+    if (count > kMaxEntries) throw std::length_error("vesk_core::model::List: too many entries");
+    const std::size_t bytes = sizeof(Header) + count * sizeof(T);
+    auto* fresh = static_cast<Header*>(arena ? arena->allocate(bytes) : ::operator new(bytes));
     fresh->size = 0;
     fresh->capacity = static_cast<std::uint32_t>(count);
+    fresh->in_arena = arena != nullptr;
     const size_type n = size();
     try {
       fill(entries(fresh));
     } catch (...) {
-      ::operator delete(fresh);
+      if (!arena) ::operator delete(fresh);
       throw;
     }
     if (block_) {
@@ -181,10 +255,31 @@ class List {
     for (; first != last; ++first) emplace_back(*first);
   }
 
+  // Takes the entries of `other`, an arena's by moving them into a heap block
+  // of its own; leaves `other` empty. Expects this list to hold no block.
+  void take(List& other) noexcept {
+    if (other.block_ == nullptr || !other.block_->in_arena) {
+      block_ = std::exchange(other.block_, nullptr);
+      return;
+    }
+    if (!other.empty()) {
+      // A heap block for the moved entries; failing to get one ends the
+      // program, as a move cannot report it.
+      const size_type n = other.size();
+      auto* fresh = static_cast<Header*>(::operator new(sizeof(Header) + n * sizeof(T)));
+      fresh->size = static_cast<std::uint32_t>(n);
+      fresh->capacity = static_cast<std::uint32_t>(n);
+      fresh->in_arena = false;
+      std::uninitialized_move(other.begin(), other.end(), entries(fresh));
+      block_ = fresh;
+    }
+    other.release();
+  }
+
   void release() noexcept {
     if (!block_) return;
     std::destroy(begin(), end());
-    ::operator delete(block_);
+    if (!block_->in_arena) ::operator delete(block_);
     block_ = nullptr;
   }
 

@@ -49,11 +49,11 @@ struct Paint {
   };
   struct LinearGradient {
     float angle = 0;  // degrees
-    std::vector<GradientStop> stops;
+    List<GradientStop> stops;
     bool operator==(const LinearGradient&) const = default;
   };
   struct RadialGradient {
-    std::vector<GradientStop> stops;
+    List<GradientStop> stops;
     bool operator==(const RadialGradient&) const = default;
   };
 
@@ -98,49 +98,88 @@ struct Style {
 };
 
 // A node's inline style, held out of line: most nodes set none, and then it
-// costs one pointer. Reading never allocates; the first change does.
+// costs one pointer. Reading never allocates; the first change does, from the
+// heap or, through edit_in, from an arena (a graph's, for the nodes it holds).
+// Like List, it never hands an arena's style to another NodeStyle.
 class NodeStyle {
  public:
   NodeStyle() noexcept = default;
   NodeStyle(Style style) { *this = std::move(style); }  // NOLINT: converts like the Style it holds
-  NodeStyle(const NodeStyle& other) : style_(other.style_ ? std::make_unique<Style>(*other.style_) : nullptr) {}
-  NodeStyle(NodeStyle&&) noexcept = default;
+  NodeStyle(const NodeStyle& other) {
+    if (other.held()) bits_ = reinterpret_cast<std::uintptr_t>(new Style(*other.held()));
+  }
+  NodeStyle(NodeStyle&& other) noexcept { take(other); }
   NodeStyle& operator=(const NodeStyle& other) {
     if (this != &other) *this = other.get();
     return *this;
   }
-  NodeStyle& operator=(NodeStyle&&) noexcept = default;
-  NodeStyle& operator=(Style style) {
-    if (style.empty()) {
-      style_.reset();
-    } else if (style_) {
-      *style_ = std::move(style);
-    } else {
-      style_ = std::make_unique<Style>(std::move(style));
+  NodeStyle& operator=(NodeStyle&& other) noexcept {
+    if (this != &other) {
+      reset();
+      take(other);
     }
     return *this;
   }
+  NodeStyle& operator=(Style style) {
+    if (style.empty()) {
+      reset();
+    } else {
+      edit() = std::move(style);
+    }
+    return *this;
+  }
+  ~NodeStyle() { reset(); }
 
   // The style; the empty style when none is set.
-  const Style& get() const noexcept { return style_ ? *style_ : kEmpty; }
+  const Style& get() const noexcept { return held() ? *held() : kEmpty; }
   // The style for changing, made on first use.
-  Style& edit() {
-    if (!style_) style_ = std::make_unique<Style>();
-    return *style_;
+  Style& edit() { return edit_in(nullptr); }
+  // The same, made in `arena` (which must outlive this) if there is none yet.
+  Style& edit_in(detail::Arena* arena) {
+    if (!held()) {
+      if (arena) {
+        bits_ = reinterpret_cast<std::uintptr_t>(::new (arena->allocate(sizeof(Style))) Style()) | kInArena;
+      } else {
+        bits_ = reinterpret_cast<std::uintptr_t>(new Style());
+      }
+    }
+    return *held();
   }
 
   const Style* operator->() const noexcept { return &get(); }
   Style* operator->() { return &edit(); }
 
-  bool empty() const noexcept { return !style_ || style_->empty(); }
-  void reset() noexcept { style_.reset(); }
+  bool empty() const noexcept { return !held() || held()->empty(); }
+  void reset() noexcept {
+    if (Style* style = held()) {
+      if (bits_ & kInArena) {
+        style->~Style();
+      } else {
+        delete style;
+      }
+    }
+    bits_ = 0;
+  }
 
   friend bool operator==(const NodeStyle& a, const NodeStyle& b) { return a.get() == b.get(); }
   friend bool operator==(const NodeStyle& a, const Style& b) { return a.get() == b; }
 
  private:
+  static constexpr std::uintptr_t kInArena = 1;  // the arena frees the memory
   static const Style kEmpty;
-  std::unique_ptr<Style> style_;
+
+  Style* held() const noexcept { return reinterpret_cast<Style*>(bits_ & ~kInArena); }
+  // Takes the style of `other`, an arena's by moving it to the heap; leaves `other` empty.
+  void take(NodeStyle& other) noexcept {
+    if (!(other.bits_ & kInArena)) {
+      bits_ = std::exchange(other.bits_, 0);
+      return;
+    }
+    bits_ = reinterpret_cast<std::uintptr_t>(new Style(std::move(*other.held())));
+    other.reset();
+  }
+
+  std::uintptr_t bits_ = 0;  // Style*, and kInArena
 };
 
 struct LayoutMode {
@@ -405,6 +444,12 @@ class SceneGraph {
  public:
   // A graph holding only the root.
   SceneGraph();
+  SceneGraph(const SceneGraph&) = default;
+  SceneGraph(SceneGraph&&) noexcept = default;
+  SceneGraph& operator=(const SceneGraph&) = default;
+  // Drops this graph's nodes before the arena they may use.
+  SceneGraph& operator=(SceneGraph&& other) noexcept;
+  ~SceneGraph() = default;
 
   static constexpr NodeIndex root = 0;
   // No node: what first_child and next_sibling give at the end.
@@ -480,6 +525,10 @@ class SceneGraph {
 
   const boost::unordered_flat_map<NodeId, NodeIndex>& id_index() const { return id_index_; }
 
+  // Memory for the lists and styles of this graph's nodes (List::emplace_back_in,
+  // NodeStyle::edit_in), released with the graph.
+  detail::Arena& arena() { return arena_; }
+
   boost::unordered_flat_map<NodeId, Style> styles;
   std::vector<Edge> edges;
   std::vector<Import> imports;
@@ -493,6 +542,7 @@ class SceneGraph {
 
   NodeIndex link(NodeIndex parent, NodeId id);
 
+  detail::Arena arena_;  // before the nodes, which it outlives
   detail::Segments<SceneNode> nodes_;
   detail::Segments<Links> links_;
   boost::unordered_flat_map<NodeId, NodeIndex> id_index_;
