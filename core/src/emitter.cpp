@@ -3,6 +3,7 @@
 #include "vesk/core/chars.hpp"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -21,7 +22,20 @@ void indent(std::string& out, std::size_t depth) {
   for (std::size_t i = 0; i < depth; ++i) out += "  ";
 }
 
-void append_id(std::string& out, NodeId id) { out += id.resolve(); }
+// Recently written identifiers: resolving one takes the interner's lock, and
+// the same identifiers come back often (used styles, edge ends, nodes that
+// share an id). Interned texts live as long as the process.
+struct ResolvedId {
+  std::uint32_t value = 0;  // no handle is 0
+  std::string_view text;
+};
+thread_local std::array<ResolvedId, 256> tl_resolved;
+
+void append_id(std::string& out, NodeId id) {
+  ResolvedId& slot = tl_resolved[(id.value() * 2654435761u) >> 24];
+  if (slot.value != id.value()) slot = {id.value(), id.resolve()};
+  out += slot.text;
+}
 
 template <class Int>
 void append_int(std::string& out, Int value) {
