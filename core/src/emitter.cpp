@@ -1,6 +1,7 @@
 #include "vesk/core/emitter.hpp"
 
 #include "vesk/core/chars.hpp"
+#include "words.hpp"
 
 #include <algorithm>
 #include <array>
@@ -76,9 +77,7 @@ std::size_t blank_prefix(std::string_view text) {
   return n;
 }
 
-bool reserved_key(std::string_view key) {
-  return key == "tag" || key == "accept" || key == "status" || key == "priority";
-}
+bool reserved_key(std::string_view key) { return words::read(words::kAnnotationKeys, key).has_value(); }
 
 // How a free description written unquoted after "## " reads back.
 Unquoted unquoted_description(std::string_view text) {
@@ -182,29 +181,16 @@ void emit_num_line(std::string& out, std::string_view key, float value, std::siz
 }
 
 void emit_head(std::string& out, const SceneNode& node) {
-  std::visit(
-      [&](const auto& kind) {
-        using K = std::decay_t<decltype(kind)>;
-        if constexpr (std::is_same_v<K, NodeKind::Generic>) {
-          out += "@";
-        } else if constexpr (std::is_same_v<K, NodeKind::Group>) {
-          out += "group @";
-        } else if constexpr (std::is_same_v<K, NodeKind::Rect>) {
-          out += "rect @";
-        } else if constexpr (std::is_same_v<K, NodeKind::Ellipse>) {
-          out += "ellipse @";
-        } else if constexpr (std::is_same_v<K, NodeKind::Path>) {
-          out += "path @";
-        } else if constexpr (std::is_same_v<K, NodeKind::Text>) {
-          out += "text @";
-        }
-        append_id(out, node.id);
-        if constexpr (std::is_same_v<K, NodeKind::Text>) {
-          out.push_back(' ');
-          append_quoted(out, kind.content);
-        }
-      },
-      node.kind.value);
+  if (const auto word = words::node_word(node.kind)) {
+    out += *words::spelling(words::kNodeKinds, *word);
+    out.push_back(' ');
+  }
+  if (!std::holds_alternative<NodeKind::Root>(node.kind.value)) out.push_back('@');
+  append_id(out, node.id);
+  if (const auto* text = std::get_if<NodeKind::Text>(&node.kind.value)) {
+    out.push_back(' ');
+    append_quoted(out, text->content);
+  }
   out += " {\n";
 }
 
@@ -226,17 +212,20 @@ void emit_layout_or_size(std::string& out, const NodeKind& kind, std::size_t dep
       append_num(out, pad);
       out.push_back('\n');
     };
-    if (const auto* column = std::get_if<LayoutMode::Column>(&layout)) {
+    auto head = [&](words::LayoutWord word) {
       indent(out, depth);
-      out += "layout: column";
+      out += "layout: ";
+      out += *words::spelling(words::kLayouts, word);
+    };
+    if (const auto* column = std::get_if<LayoutMode::Column>(&layout)) {
+      head(words::LayoutWord::Column);
       gap_pad(column->gap, column->pad);
     } else if (const auto* row = std::get_if<LayoutMode::Row>(&layout)) {
-      indent(out, depth);
-      out += "layout: row";
+      head(words::LayoutWord::Row);
       gap_pad(row->gap, row->pad);
     } else if (const auto* grid = std::get_if<LayoutMode::Grid>(&layout)) {
-      indent(out, depth);
-      out += "layout: grid cols=";
+      head(words::LayoutWord::Grid);
+      out += " cols=";
       append_int(out, grid->cols);
       gap_pad(grid->gap, grid->pad);
     }
@@ -338,36 +327,25 @@ void emit_edge(std::string& out, const Edge& edge) {
   }
   if (edge.style.stroke) emit_stroke(out, *edge.style.stroke, 1);
   if (edge.style.opacity) emit_num_line(out, "opacity", *edge.style.opacity, 1);
-  switch (edge.arrow) {
-    case ArrowKind::None: break;
-    case ArrowKind::Start: out += "  arrow: start\n"; break;
-    case ArrowKind::End: out += "  arrow: end\n"; break;
-    case ArrowKind::Both: out += "  arrow: both\n"; break;
+  if (const auto word = words::spelling(words::kArrows, edge.arrow)) {
+    out += "  arrow: ";
+    out += *word;
+    out.push_back('\n');
   }
-  switch (edge.curve) {
-    case CurveKind::Straight: break;
-    case CurveKind::Smooth: out += "  curve: smooth\n"; break;
-    case CurveKind::Step: out += "  curve: step\n"; break;
+  if (const auto word = words::spelling(words::kCurves, edge.curve)) {
+    out += "  curve: ";
+    out += *word;
+    out.push_back('\n');
   }
   if (edge.flow) {
-    out += edge.flow->kind == FlowKind::Dash ? "  flow: dash " : "  flow: pulse ";
+    out += "  flow: ";
+    out += *words::spelling(words::kFlows, edge.flow->kind);
+    out.push_back(' ');
     append_int(out, edge.flow->duration_ms);
     out += "ms\n";
   }
   for (const AnimKeyframe& anim : edge.animations) emit_anim(out, anim, 1);
   out += "}\n";
-}
-
-std::string_view easing_word(Easing::Kind kind) {
-  switch (kind) {
-    case Easing::Kind::Linear: return "linear";
-    case Easing::Kind::EaseIn: return "ease_in";
-    case Easing::Kind::EaseOut: return "ease_out";
-    case Easing::Kind::EaseInOut: return "ease_in_out";
-    case Easing::Kind::Spring: return "spring";
-    case Easing::Kind::Cubic: return "cubic";
-  }
-  return "ease_in_out";
 }
 
 }  // namespace
@@ -459,12 +437,11 @@ void emit_font_prop(std::string& out, const FontSpec& font, std::size_t depth) {
 void emit_annotations(std::string& out, std::span<const Annotation> annotations, std::size_t depth) {
   for (const Annotation& annotation : annotations) {
     indent(out, depth);
-    switch (annotation.kind) {
-      case Annotation::Kind::Description: emit_free(out, annotation.text); break;
-      case Annotation::Kind::Accept: emit_keyed(out, "accept", annotation.text, true); break;
-      case Annotation::Kind::Status: emit_keyed(out, "status", annotation.text, false); break;
-      case Annotation::Kind::Priority: emit_keyed(out, "priority", annotation.text, false); break;
-      case Annotation::Kind::Tag: emit_keyed(out, "tag", annotation.text, false); break;
+    if (const auto key = words::spelling(words::kAnnotationKeys, annotation.kind)) {
+      // Acceptance texts are usually sentences: quoted when they can be.
+      emit_keyed(out, *key, annotation.text, annotation.kind == Annotation::Kind::Accept);
+    } else {
+      emit_free(out, annotation.text);
     }
     out.push_back('\n');
   }
@@ -473,12 +450,7 @@ void emit_annotations(std::string& out, std::span<const Annotation> annotations,
 void emit_anim(std::string& out, const AnimKeyframe& anim, std::size_t depth) {
   indent(out, depth);
   out += "anim :";
-  switch (anim.trigger.kind) {
-    case AnimTrigger::Kind::Hover: out += "hover"; break;
-    case AnimTrigger::Kind::Press: out += "press"; break;
-    case AnimTrigger::Kind::Enter: out += "enter"; break;
-    case AnimTrigger::Kind::Custom: out += anim.trigger.custom; break;
-  }
+  out += words::spelling(words::kTriggers, anim.trigger.kind).value_or(anim.trigger.custom);
   out += " {\n";
   const std::size_t inner = depth + 1;
   if (anim.fill) emit_paint_prop(out, *anim.fill, inner);
@@ -487,7 +459,7 @@ void emit_anim(std::string& out, const AnimKeyframe& anim, std::size_t depth) {
   if (anim.rotate) emit_num_line(out, "rotate", *anim.rotate, inner);
   indent(out, inner);
   out += "ease: ";
-  out += easing_word(anim.easing.kind);
+  out += *words::spelling(words::kEasings, anim.easing.kind);
   out.push_back(' ');
   append_int(out, anim.duration_ms);
   out += "ms\n";

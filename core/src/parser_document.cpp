@@ -1,5 +1,6 @@
 #include "vesk/core/parser.hpp"
 #include "vesk/core/parser_detail.hpp"
+#include "words.hpp"
 
 #include <algorithm>
 #include <new>
@@ -88,8 +89,10 @@ void skip_line(Input& in) {
 }
 
 bool node_keyword(Input in) {
-  return starts_with(in, "group") || starts_with(in, "rect") || starts_with(in, "ellipse") ||
-         starts_with(in, "path") || starts_with(in, "text");
+  for (const auto& k : words::kNodeKinds) {
+    if (starts_with(in, k.text)) return true;
+  }
+  return false;
 }
 
 bool parse_top_level_node(Input& in, model::SceneGraph& graph, NodeReader& reader,

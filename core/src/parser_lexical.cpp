@@ -1,4 +1,5 @@
 #include "vesk/core/parser_detail.hpp"
+#include "words.hpp"
 
 #include <array>
 #include <charconv>
@@ -245,15 +246,11 @@ bool parse_font_value(Input& in, std::optional<model::FontSpec>& font) {
 namespace {
 
 model::Annotation keyed_annotation(std::string_view key, std::string_view value) {
-  using Kind = model::Annotation::Kind;
-  if (key == "tag") return {Kind::Tag, std::string(value)};
-  if (key == "accept") return {Kind::Accept, std::string(value)};
-  if (key == "status") return {Kind::Status, std::string(value)};
-  if (key == "priority") return {Kind::Priority, std::string(value)};
+  if (const auto kind = words::read(words::kAnnotationKeys, key)) return {*kind, std::string(value)};
   std::string described;
   described.reserve(key.size() + 2 + value.size());
   described.append(key).append(": ").append(value);
-  return {Kind::Description, std::move(described)};
+  return {model::Annotation::Kind::Description, std::move(described)};
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "vesk/core/parser.hpp"
 #include "vesk/core/parser_detail.hpp"
+#include "words.hpp"
 
 #include <array>
 #include <utility>
@@ -10,37 +11,23 @@ namespace {
 
 using model::NodeKind;
 
-enum class Head : std::uint8_t { Group, Rect, Ellipse, Path, Text, Generic };
-
-struct Keyword {
-  std::string_view word;
-  Head head;
-};
-constexpr std::array<Keyword, 5> kKeywords{{
-    {"group", Head::Group},
-    {"rect", Head::Rect},
-    {"ellipse", Head::Ellipse},
-    {"path", Head::Path},
-    {"text", Head::Text},
-}};
+// What a block's head says about its kind: a keyword, or none for a generic node.
+using Head = std::optional<words::NodeWord>;
 
 // The keyword the input starts with (a bare prefix test).
-std::optional<Head> keyword_prefix(Input in) {
-  for (const Keyword& k : kKeywords) {
-    if (starts_with(in, k.word)) return k.head;
+const words::Word<words::NodeWord>* keyword_prefix(Input in) {
+  for (const auto& k : words::kNodeKinds) {
+    if (starts_with(in, k.text)) return &k;
   }
-  return std::nullopt;
+  return nullptr;
 }
 
 // Inside a body a keyword starts a child only when a blank, '"', "@" or "{" follows.
 bool child_keyword(Input in) {
-  for (const Keyword& k : kKeywords) {
-    if (!starts_with(in, k.word)) continue;
-    if (in.size() == k.word.size()) return false;
-    const char next = in[k.word.size()];
-    return next == ' ' || next == '\t' || next == '"' || next == '@' || next == '{';
-  }
-  return false;
+  const auto* k = keyword_prefix(in);
+  if (k == nullptr || in.size() == k->text.size()) return false;
+  const char next = in[k->text.size()];
+  return next == ' ' || next == '\t' || next == '"' || next == '@' || next == '{';
 }
 
 // Everything of a body that the closing step turns into the kind.
@@ -53,19 +40,19 @@ struct Slots {
 // The kind of a closed block; Path, Text and Generic blocks get theirs with
 // the head.
 void close_kind(Head head, Slots& slots, NodeKind& kind) {
-  switch (head) {
-    case Head::Group:
+  if (!head) return;
+  switch (*head) {
+    case words::NodeWord::Group:
       kind.value = NodeKind::Group{std::move(slots.layout)};
       break;
-    case Head::Rect:
+    case words::NodeWord::Rect:
       kind.value = NodeKind::Rect{slots.width.value_or(100), slots.height.value_or(100)};
       break;
-    case Head::Ellipse:
+    case words::NodeWord::Ellipse:
       kind.value = NodeKind::Ellipse{slots.width.value_or(50), slots.height.value_or(50)};
       break;
-    case Head::Path:
-    case Head::Text:
-    case Head::Generic:
+    case words::NodeWord::Path:
+    case words::NodeWord::Text:
       break;
   }
 }
@@ -89,12 +76,12 @@ bool open_block(Input& in, model::SceneGraph& graph, model::NodeIndex parent, st
                 std::vector<NodeReader::Open>& open) {
   if (depth > kMaxNestingDepth) return false;
 
-  Head head = Head::Generic;
+  Head head;
   if (!starts_with(in, '@')) {
-    const auto keyword = keyword_prefix(in);
-    if (!keyword) return false;
-    head = *keyword;
-    in.remove_prefix(kKeywords[static_cast<std::size_t>(head)].word.size());
+    const auto* keyword = keyword_prefix(in);
+    if (keyword == nullptr) return false;
+    head = keyword->value;
+    in.remove_prefix(keyword->text.size());
   }
   take_blanks(in);
 
@@ -109,7 +96,7 @@ bool open_block(Input& in, model::SceneGraph& graph, model::NodeIndex parent, st
   take_blanks(in);
 
   std::string_view content;
-  if (head == Head::Text && starts_with(in, '"')) {
+  if (head == words::NodeWord::Text && starts_with(in, '"')) {
     const auto quoted = parse_quoted_string(in);
     if (!quoted) return false;
     content = *quoted;
@@ -118,8 +105,8 @@ bool open_block(Input& in, model::SceneGraph& graph, model::NodeIndex parent, st
   if (!consume(in, '{')) return false;
 
   NodeKind kind{NodeKind::Generic{}};
-  if (head == Head::Path) kind.value = NodeKind::Path{};
-  if (head == Head::Text) kind.value = NodeKind::Text{std::string(content)};
+  if (head == words::NodeWord::Path) kind.value = NodeKind::Path{};
+  if (head == words::NodeWord::Text) kind.value = NodeKind::Text{std::string(content)};
   const model::NodeIndex index = graph.add_node(parent, *id, std::move(kind));
   open.push_back(NodeReader::Open{index, head, {}});
   return true;

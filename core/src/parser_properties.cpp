@@ -1,4 +1,5 @@
 #include "vesk/core/parser_detail.hpp"
+#include "words.hpp"
 
 namespace vesk_core::parser {
 
@@ -57,14 +58,15 @@ bool parse_layout(Input& in, LayoutMode& layout) {
       break;
     }
   }
-  if (*word == "column") {
-    layout.value = LayoutMode::Column{gap, pad};
-  } else if (*word == "row") {
-    layout.value = LayoutMode::Row{gap, pad};
-  } else if (*word == "grid") {
-    layout.value = LayoutMode::Grid{cols, gap, pad};
-  } else {
+  const auto known = words::read(words::kLayouts, *word);
+  if (!known) {
     layout.value = LayoutMode::Free{};
+    return true;
+  }
+  switch (*known) {
+    case words::LayoutWord::Column: layout.value = LayoutMode::Column{gap, pad}; break;
+    case words::LayoutWord::Row: layout.value = LayoutMode::Row{gap, pad}; break;
+    case words::LayoutWord::Grid: layout.value = LayoutMode::Grid{cols, gap, pad}; break;
   }
   return true;
 }
@@ -85,20 +87,12 @@ bool color_into(Input& in, std::optional<Paint>& slot) {
 }
 
 model::Easing::Kind easing_of(std::string_view word) {
-  using Kind = model::Easing::Kind;
-  if (word == "linear") return Kind::Linear;
-  if (word == "ease_in" || word == "easeIn") return Kind::EaseIn;
-  if (word == "ease_out" || word == "easeOut") return Kind::EaseOut;
-  if (word == "spring") return Kind::Spring;
-  return Kind::EaseInOut;
+  return words::read(words::kEasings, word).value_or(words::kDefaultEasing);
 }
 
 model::AnimTrigger trigger_of(std::string_view word) {
-  using Kind = model::AnimTrigger::Kind;
-  if (word == "hover") return {Kind::Hover, {}};
-  if (word == "press") return {Kind::Press, {}};
-  if (word == "enter") return {Kind::Enter, {}};
-  return {Kind::Custom, std::string(word)};
+  if (const auto kind = words::read(words::kTriggers, word)) return {*kind, {}};
+  return {model::AnimTrigger::Kind::Custom, std::string(word)};
 }
 
 // One `key: value` item of an anim block, without its separator.
