@@ -1,5 +1,7 @@
 #include "vesk/core/emitter.hpp"
 
+#include "emitter_detail.hpp"
+
 #include "vesk/core/chars.hpp"
 #include "words.hpp"
 
@@ -16,6 +18,11 @@
 namespace vesk_core::emitter {
 
 using namespace model;
+using emitter::detail::emit_anim;
+using emitter::detail::emit_annotations;
+using emitter::detail::emit_font_prop;
+using emitter::detail::emit_node;
+using emitter::detail::emit_paint_prop;
 
 namespace {
 
@@ -60,7 +67,7 @@ constexpr std::string_view kGuard = "\xC2\xA0";  // U+00A0
 
 bool has_char(std::string_view text, char c) { return text.find(c) != std::string_view::npos; }
 
-bool has_edge_space(std::string_view text) { return parser::trim(text).size() != text.size(); }
+bool has_edge_space(std::string_view text) { return chars::trim(text).size() != text.size(); }
 
 enum class Unquoted { Exact, Guarded, Impossible };
 
@@ -82,7 +89,7 @@ bool reserved_key(std::string_view key) { return words::read(words::kAnnotationK
 // How a free description written unquoted after "## " reads back.
 Unquoted unquoted_description(std::string_view text) {
   if (has_char(text, '\n') || has_edge_space(text)) return Unquoted::Impossible;
-  const std::size_t key_len = std::min(parser::span_of(text, parser::ident_char), text.size());
+  const std::size_t key_len = std::min(chars::span_of(text, chars::ident_char), text.size());
   if (key_len > 0) {
     std::string_view rest = text.substr(key_len);
     rest.remove_prefix(blank_prefix(rest));
@@ -94,7 +101,7 @@ Unquoted unquoted_description(std::string_view text) {
       if (reserved_key(key) || has_char(rest, ';') || (!rest.empty() && rest.front() == '"')) {
         return Unquoted::Guarded;
       }
-      const std::string_view value = parser::trim(rest);
+      const std::string_view value = chars::trim(rest);
       const bool normal = text.size() == key_len + 2 + value.size() && text.substr(key_len, 2) == ": " &&
                           text.substr(key_len + 2) == value;
       return normal ? Unquoted::Exact : Unquoted::Guarded;
@@ -392,6 +399,8 @@ std::string format_num(float value) {
   return out;
 }
 
+namespace detail {
+
 void emit_paint_prop(std::string& out, const Paint& paint, std::size_t depth) {
   indent(out, depth);
   out += "fill: ";
@@ -498,6 +507,8 @@ void emit_node(std::string& out, const SceneGraph& graph, NodeIndex index, std::
     stack.pop_back();
   }
 }
+
+}  // namespace detail
 
 std::string emit_document(const SceneGraph& graph) {
   std::string out;

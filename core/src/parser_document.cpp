@@ -1,5 +1,5 @@
 #include "vesk/core/parser.hpp"
-#include "vesk/core/parser_detail.hpp"
+#include "parser_detail.hpp"
 #include "words.hpp"
 
 #include <algorithm>

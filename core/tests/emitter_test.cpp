@@ -1,5 +1,7 @@
 #include "vesk/core/emitter.hpp"
 
+#include "emitter_detail.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,6 +12,11 @@
 
 using namespace vesk_core::model;
 using namespace vesk_core::emitter;
+using vesk_core::emitter::detail::emit_anim;
+using vesk_core::emitter::detail::emit_annotations;
+using vesk_core::emitter::detail::emit_font_prop;
+using vesk_core::emitter::detail::emit_node;
+using vesk_core::emitter::detail::emit_paint_prop;
 
 namespace {
 

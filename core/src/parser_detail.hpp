@@ -20,6 +20,12 @@
 
 namespace vesk_core::parser {
 
+using chars::decode_utf8;
+using chars::hex_digit;
+using chars::ident_char;
+using chars::span_of;
+using chars::trim;
+using chars::white_space;
 using model::NodeId;
 
 // The unread rest of the document; always starts on a character boundary.
