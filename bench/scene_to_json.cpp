@@ -23,7 +23,7 @@ json::value paint(const Paint& p) {
   if (const auto* solid = std::get_if<Paint::Solid>(&p.value)) return color(solid->color);
   json::object out;
   json::array stops;
-  const std::vector<GradientStop>* list = nullptr;
+  const List<GradientStop>* list = nullptr;
   if (const auto* linear = std::get_if<Paint::LinearGradient>(&p.value)) {
     out["linear"] = linear->angle;
     list = &linear->stops;
