@@ -121,7 +121,7 @@ json::object node(const SceneGraph& g, NodeIndex index) {
           out["ry"] = kind.ry;
         } else if constexpr (std::is_same_v<K, NodeKind::Text>) {
           out["kind"] = "text";
-          out["content"] = kind.content;
+          out["content"] = std::string_view(kind.content);
         } else if constexpr (std::is_same_v<K, NodeKind::Path>) {
           out["kind"] = "path";
           json::array commands;

@@ -519,6 +519,9 @@ std::string emit_document(const SceneGraph& graph) {
 
 void emit_document_into(const SceneGraph& graph, std::string& out) {
   out.clear();
+  // Every node but the root writes at least "@" + id + " {\n}\n": room for
+  // that much at once rather than growing (and copying) along the way.
+  out.reserve(8 * (graph.node_count() - 1));
 
   for (const Import& import : graph.imports) {
     out += "import ";

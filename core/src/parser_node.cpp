@@ -106,7 +106,7 @@ bool open_block(Input& in, model::SceneGraph& graph, model::NodeIndex parent, st
 
   NodeKind kind{NodeKind::Generic{}};
   if (head == words::NodeWord::Path) kind.value = NodeKind::Path{};
-  if (head == words::NodeWord::Text) kind.value = NodeKind::Text{std::string(content)};
+  if (head == words::NodeWord::Text) kind.value = NodeKind::Text{content};
   const model::NodeIndex index = graph.add_node(parent, *id, std::move(kind));
   open.push_back(NodeReader::Open{index, head, {}});
   return true;

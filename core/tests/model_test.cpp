@@ -188,8 +188,22 @@ TEST(ListTest, EntriesInOrderWithoutRoomWhileEmpty) {
 
 TEST(SceneNodeTest, EmptyListsAndStyleCostOnePointerEach) {
   // The record a tiny node costs: id, kind, and one pointer for the style and
-  // each list (libstdc++'s 32-byte std::string sets the size of the kind).
-  EXPECT_LE(sizeof(SceneNode), 96u);
+  // each list; a kind is at most a group's layout, or one pointer.
+  EXPECT_LE(sizeof(NodeKind), 24u);
+  EXPECT_LE(sizeof(SceneNode), 80u);
+
+  const CompactString empty;
+  EXPECT_EQ(sizeof(empty), sizeof(void*));
+  EXPECT_TRUE(empty.empty());
+  const CompactString text = std::string(40, 't');
+  CompactString copy = text;
+  EXPECT_EQ(copy, text);
+  EXPECT_EQ(std::string_view(copy), std::string(40, 't'));
+  copy = std::string_view("other");
+  EXPECT_EQ(copy, "other");
+  const CompactString moved = std::move(copy);
+  EXPECT_EQ(moved, "other");
+  EXPECT_NE(moved, text);
 }
 
 struct FromHexCase {

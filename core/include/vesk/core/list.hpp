@@ -1,15 +1,18 @@
 #pragma once
-// A list that costs one pointer while empty, and the arena that a graph's
-// records can take their memory from.
+// A list and a text that cost one pointer while empty, and the arena that a
+// graph's records can take their memory from.
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <iterator>
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 
@@ -151,6 +154,16 @@ class List {
     if (count > capacity()) regrow(count, nullptr, [](T*) {});
   }
 
+  // Default entries appended, or entries dropped from the end.
+  void resize(size_type count) {
+    if (count < size()) {
+      erase(begin() + count, end());
+      return;
+    }
+    reserve(count);
+    while (size() < count) emplace_back();
+  }
+
   template <class... Args>
   T& emplace_back(Args&&... args) {
     return emplace_back_in(nullptr, std::forward<Args>(args)...);
@@ -284,6 +297,55 @@ class List {
   }
 
   Header* block_ = nullptr;
+};
+
+// A text that costs one pointer: the bytes live in one heap block after
+// their length; the empty text holds none. Reads as a std::string_view.
+class CompactString {
+ public:
+  CompactString() noexcept = default;
+  CompactString(std::string_view text) { assign(text); }  // NOLINT: converts like the text it holds
+  CompactString(const char* text) : CompactString(std::string_view(text)) {}  // NOLINT
+  CompactString(const std::string& text) : CompactString(std::string_view(text)) {}  // NOLINT
+  CompactString(const CompactString& other) { assign(other.view()); }
+  CompactString(CompactString&& other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
+  CompactString& operator=(const CompactString& other) {
+    if (this != &other) {
+      CompactString copy(other);
+      std::swap(block_, copy.block_);
+    }
+    return *this;
+  }
+  CompactString& operator=(CompactString&& other) noexcept {
+    std::swap(block_, other.block_);
+    return *this;
+  }
+  CompactString& operator=(std::string_view text) {
+    CompactString copy(text);
+    std::swap(block_, copy.block_);
+    return *this;
+  }
+  ~CompactString() { ::operator delete(block_); }
+
+  std::size_t size() const noexcept { return block_ ? *block_ : 0; }
+  bool empty() const noexcept { return size() == 0; }
+  const char* data() const noexcept { return block_ ? reinterpret_cast<const char*>(block_ + 1) : ""; }
+  std::string_view view() const noexcept { return {data(), size()}; }
+  operator std::string_view() const noexcept { return view(); }  // NOLINT
+
+  friend bool operator==(const CompactString& a, const CompactString& b) { return a.view() == b.view(); }
+  friend bool operator==(const CompactString& a, std::string_view b) { return a.view() == b; }
+  friend bool operator==(const CompactString& a, const char* b) { return a.view() == std::string_view(b); }
+
+ private:
+  void assign(std::string_view text) {
+    if (text.empty()) return;
+    block_ = static_cast<std::size_t*>(::operator new(sizeof(std::size_t) + text.size()));
+    *block_ = text.size();
+    std::memcpy(block_ + 1, text.data(), text.size());
+  }
+
+  std::size_t* block_ = nullptr;  // the length, then the bytes
 };
 
 }  // namespace vesk_core::model

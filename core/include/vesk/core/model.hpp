@@ -232,11 +232,11 @@ struct NodeKind {
     bool operator==(const Ellipse&) const = default;
   };
   struct Path {
-    std::vector<PathCmd> commands;
+    List<PathCmd> commands;
     bool operator==(const Path&) const = default;
   };
   struct Text {
-    std::string content;
+    CompactString content;
     bool operator==(const Text&) const = default;
   };
 
