@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -521,7 +522,8 @@ void emit_document_into(const SceneGraph& graph, std::string& out) {
   out.clear();
   // Every node but the root writes at least "@" + id + " {\n}\n": room for
   // that much at once rather than growing (and copying) along the way.
-  out.reserve(8 * (graph.node_count() - 1));
+  const std::size_t least = 8 * (graph.node_count() - 1);
+  if (least > out.capacity()) out.reserve(std::bit_ceil(least));
 
   for (const Import& import : graph.imports) {
     out += "import ";
