@@ -23,17 +23,17 @@ SceneGraph build(int groups) {
     group.comments = {"a card"};
     group.annotations = {Annotation{Annotation::Kind::Description, "Card"}, Annotation{Annotation::Kind::Status, "done"}};
     group.use_styles.push_back(NodeId::intern("surface"));
-    group.style.fill = Paint::solid(Color{1, 1, 1, 1});
+    group.style->fill = Paint::solid(Color{1, 1, 1, 1});
     AnimKeyframe hover;
     hover.scale = 1.05f;
     group.animations.push_back(hover);
     const NodeIndex at = g.add_node(g.root, std::move(group));
     SceneNode photo(NodeId::intern(numbered("photo", i)), NodeKind{NodeKind::Rect{320, 180.5f}});
-    photo.style.corner_radius = 8;
-    photo.style.stroke = Stroke{Paint::solid(Color{0.2f, 0.2f, 0.2f, 1}), 1};
+    photo.style->corner_radius = 8;
+    photo.style->stroke = Stroke{Paint::solid(Color{0.2f, 0.2f, 0.2f, 1}), 1};
     g.add_node(at, std::move(photo));
     SceneNode title(NodeId::intern(numbered("title", i)), NodeKind{NodeKind::Text{"Trail shoes"}});
-    title.style.font = FontSpec{"Inter", 600, 18};
+    title.style->font = FontSpec{"Inter", 600, 18};
     title.constraints.push_back(Constraint{Constraint::Offset{NodeId::intern("photo"), 0, 12.25f}});
     g.add_node(at, std::move(title));
     Edge edge{NodeId::intern(numbered("e", i)), NodeId::intern(numbered("card", i)), NodeId::intern("cart"),

@@ -23,7 +23,7 @@ json::value paint(const Paint& p) {
   if (const auto* solid = std::get_if<Paint::Solid>(&p.value)) return color(solid->color);
   json::object out;
   json::array stops;
-  const std::vector<GradientStop>* list = nullptr;
+  const List<GradientStop>* list = nullptr;
   if (const auto* linear = std::get_if<Paint::LinearGradient>(&p.value)) {
     out["linear"] = linear->angle;
     list = &linear->stops;
@@ -50,7 +50,7 @@ json::object style(const Style& s) {
   return out;
 }
 
-json::array annotations(const std::vector<Annotation>& list) {
+json::array annotations(const List<Annotation>& list) {
   static constexpr const char* kKinds[] = {"description", "accept", "status", "priority", "tag"};
   json::array out;
   for (const auto& a : list) out.push_back(json::object{{kKinds[static_cast<int>(a.kind)], a.text}});
@@ -121,7 +121,7 @@ json::object node(const SceneGraph& g, NodeIndex index) {
           out["ry"] = kind.ry;
         } else if constexpr (std::is_same_v<K, NodeKind::Text>) {
           out["kind"] = "text";
-          out["content"] = kind.content;
+          out["content"] = std::string_view(kind.content);
         } else if constexpr (std::is_same_v<K, NodeKind::Path>) {
           out["kind"] = "path";
           json::array commands;
@@ -139,7 +139,7 @@ json::object node(const SceneGraph& g, NodeIndex index) {
     for (const auto& c : n.comments) comments.push_back(json::string(c));
     out["comments"] = std::move(comments);
   }
-  out["style"] = style(n.style);
+  out["style"] = style(n.style.get());
   out["use"] = ids(n.use_styles);
   out["annotations"] = annotations(n.annotations);
   out["animations"] = animations(n.animations);

@@ -2,7 +2,7 @@
 
 #include <unicode/uchar.h>
 
-namespace vesk_core::parser {
+namespace vesk_core::chars {
 
 bool ident_char(char32_t c) {
   if (c < 0x80) {
@@ -61,4 +61,4 @@ std::string_view trim(std::string_view text) {
   return text.substr(0, end);
 }
 
-}  // namespace vesk_core::parser
+}  // namespace vesk_core::chars

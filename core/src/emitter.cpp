@@ -1,8 +1,13 @@
 #include "vesk/core/emitter.hpp"
 
+#include "emitter_detail.hpp"
+
 #include "vesk/core/chars.hpp"
+#include "words.hpp"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -14,6 +19,11 @@
 namespace vesk_core::emitter {
 
 using namespace model;
+using emitter::detail::emit_anim;
+using emitter::detail::emit_annotations;
+using emitter::detail::emit_font_prop;
+using emitter::detail::emit_node;
+using emitter::detail::emit_paint_prop;
 
 namespace {
 
@@ -21,7 +31,20 @@ void indent(std::string& out, std::size_t depth) {
   for (std::size_t i = 0; i < depth; ++i) out += "  ";
 }
 
-void append_id(std::string& out, NodeId id) { out += id.resolve(); }
+// Recently written identifiers: resolving one takes the interner's lock, and
+// the same identifiers come back often (used styles, edge ends, nodes that
+// share an id). Interned texts live as long as the process.
+struct ResolvedId {
+  std::uint32_t value = 0;  // no handle is 0
+  std::string_view text;
+};
+thread_local std::array<ResolvedId, 256> tl_resolved;
+
+void append_id(std::string& out, NodeId id) {
+  ResolvedId& slot = tl_resolved[(id.value() * 2654435761u) >> 24];
+  if (slot.value != id.value()) slot = {id.value(), id.resolve()};
+  out += slot.text;
+}
 
 template <class Int>
 void append_int(std::string& out, Int value) {
@@ -45,7 +68,7 @@ constexpr std::string_view kGuard = "\xC2\xA0";  // U+00A0
 
 bool has_char(std::string_view text, char c) { return text.find(c) != std::string_view::npos; }
 
-bool has_edge_space(std::string_view text) { return parser::trim(text).size() != text.size(); }
+bool has_edge_space(std::string_view text) { return chars::trim(text).size() != text.size(); }
 
 enum class Unquoted { Exact, Guarded, Impossible };
 
@@ -62,14 +85,12 @@ std::size_t blank_prefix(std::string_view text) {
   return n;
 }
 
-bool reserved_key(std::string_view key) {
-  return key == "tag" || key == "accept" || key == "status" || key == "priority";
-}
+bool reserved_key(std::string_view key) { return words::read(words::kAnnotationKeys, key).has_value(); }
 
 // How a free description written unquoted after "## " reads back.
 Unquoted unquoted_description(std::string_view text) {
   if (has_char(text, '\n') || has_edge_space(text)) return Unquoted::Impossible;
-  const std::size_t key_len = std::min(parser::span_of(text, parser::ident_char), text.size());
+  const std::size_t key_len = std::min(chars::span_of(text, chars::ident_char), text.size());
   if (key_len > 0) {
     std::string_view rest = text.substr(key_len);
     rest.remove_prefix(blank_prefix(rest));
@@ -81,7 +102,7 @@ Unquoted unquoted_description(std::string_view text) {
       if (reserved_key(key) || has_char(rest, ';') || (!rest.empty() && rest.front() == '"')) {
         return Unquoted::Guarded;
       }
-      const std::string_view value = parser::trim(rest);
+      const std::string_view value = chars::trim(rest);
       const bool normal = text.size() == key_len + 2 + value.size() && text.substr(key_len, 2) == ": " &&
                           text.substr(key_len + 2) == value;
       return normal ? Unquoted::Exact : Unquoted::Guarded;
@@ -168,29 +189,16 @@ void emit_num_line(std::string& out, std::string_view key, float value, std::siz
 }
 
 void emit_head(std::string& out, const SceneNode& node) {
-  std::visit(
-      [&](const auto& kind) {
-        using K = std::decay_t<decltype(kind)>;
-        if constexpr (std::is_same_v<K, NodeKind::Generic>) {
-          out += "@";
-        } else if constexpr (std::is_same_v<K, NodeKind::Group>) {
-          out += "group @";
-        } else if constexpr (std::is_same_v<K, NodeKind::Rect>) {
-          out += "rect @";
-        } else if constexpr (std::is_same_v<K, NodeKind::Ellipse>) {
-          out += "ellipse @";
-        } else if constexpr (std::is_same_v<K, NodeKind::Path>) {
-          out += "path @";
-        } else if constexpr (std::is_same_v<K, NodeKind::Text>) {
-          out += "text @";
-        }
-        append_id(out, node.id);
-        if constexpr (std::is_same_v<K, NodeKind::Text>) {
-          out.push_back(' ');
-          append_quoted(out, kind.content);
-        }
-      },
-      node.kind.value);
+  if (const auto word = words::node_word(node.kind)) {
+    out += *words::spelling(words::kNodeKinds, *word);
+    out.push_back(' ');
+  }
+  if (!std::holds_alternative<NodeKind::Root>(node.kind.value)) out.push_back('@');
+  append_id(out, node.id);
+  if (const auto* text = std::get_if<NodeKind::Text>(&node.kind.value)) {
+    out.push_back(' ');
+    append_quoted(out, text->content);
+  }
   out += " {\n";
 }
 
@@ -212,17 +220,20 @@ void emit_layout_or_size(std::string& out, const NodeKind& kind, std::size_t dep
       append_num(out, pad);
       out.push_back('\n');
     };
-    if (const auto* column = std::get_if<LayoutMode::Column>(&layout)) {
+    auto head = [&](words::LayoutWord word) {
       indent(out, depth);
-      out += "layout: column";
+      out += "layout: ";
+      out += *words::spelling(words::kLayouts, word);
+    };
+    if (const auto* column = std::get_if<LayoutMode::Column>(&layout)) {
+      head(words::LayoutWord::Column);
       gap_pad(column->gap, column->pad);
     } else if (const auto* row = std::get_if<LayoutMode::Row>(&layout)) {
-      indent(out, depth);
-      out += "layout: row";
+      head(words::LayoutWord::Row);
       gap_pad(row->gap, row->pad);
     } else if (const auto* grid = std::get_if<LayoutMode::Grid>(&layout)) {
-      indent(out, depth);
-      out += "layout: grid cols=";
+      head(words::LayoutWord::Grid);
+      out += " cols=";
       append_int(out, grid->cols);
       gap_pad(grid->gap, grid->pad);
     }
@@ -256,7 +267,7 @@ void emit_node_open(std::string& out, const SceneNode& node, std::size_t depth) 
     append_id(out, name);
     out.push_back('\n');
   }
-  const Style& style = node.style;
+  const Style& style = node.style.get();
   if (style.fill) emit_paint_prop(out, *style.fill, inner);
   if (style.stroke) emit_stroke(out, *style.stroke, inner);
   if (style.corner_radius) emit_num_line(out, "corner", *style.corner_radius, inner);
@@ -324,36 +335,25 @@ void emit_edge(std::string& out, const Edge& edge) {
   }
   if (edge.style.stroke) emit_stroke(out, *edge.style.stroke, 1);
   if (edge.style.opacity) emit_num_line(out, "opacity", *edge.style.opacity, 1);
-  switch (edge.arrow) {
-    case ArrowKind::None: break;
-    case ArrowKind::Start: out += "  arrow: start\n"; break;
-    case ArrowKind::End: out += "  arrow: end\n"; break;
-    case ArrowKind::Both: out += "  arrow: both\n"; break;
+  if (const auto word = words::spelling(words::kArrows, edge.arrow)) {
+    out += "  arrow: ";
+    out += *word;
+    out.push_back('\n');
   }
-  switch (edge.curve) {
-    case CurveKind::Straight: break;
-    case CurveKind::Smooth: out += "  curve: smooth\n"; break;
-    case CurveKind::Step: out += "  curve: step\n"; break;
+  if (const auto word = words::spelling(words::kCurves, edge.curve)) {
+    out += "  curve: ";
+    out += *word;
+    out.push_back('\n');
   }
   if (edge.flow) {
-    out += edge.flow->kind == FlowKind::Dash ? "  flow: dash " : "  flow: pulse ";
+    out += "  flow: ";
+    out += *words::spelling(words::kFlows, edge.flow->kind);
+    out.push_back(' ');
     append_int(out, edge.flow->duration_ms);
     out += "ms\n";
   }
   for (const AnimKeyframe& anim : edge.animations) emit_anim(out, anim, 1);
   out += "}\n";
-}
-
-std::string_view easing_word(Easing::Kind kind) {
-  switch (kind) {
-    case Easing::Kind::Linear: return "linear";
-    case Easing::Kind::EaseIn: return "ease_in";
-    case Easing::Kind::EaseOut: return "ease_out";
-    case Easing::Kind::EaseInOut: return "ease_in_out";
-    case Easing::Kind::Spring: return "spring";
-    case Easing::Kind::Cubic: return "cubic";
-  }
-  return "ease_in_out";
 }
 
 }  // namespace
@@ -400,6 +400,8 @@ std::string format_num(float value) {
   return out;
 }
 
+namespace detail {
+
 void emit_paint_prop(std::string& out, const Paint& paint, std::size_t depth) {
   indent(out, depth);
   out += "fill: ";
@@ -445,12 +447,11 @@ void emit_font_prop(std::string& out, const FontSpec& font, std::size_t depth) {
 void emit_annotations(std::string& out, std::span<const Annotation> annotations, std::size_t depth) {
   for (const Annotation& annotation : annotations) {
     indent(out, depth);
-    switch (annotation.kind) {
-      case Annotation::Kind::Description: emit_free(out, annotation.text); break;
-      case Annotation::Kind::Accept: emit_keyed(out, "accept", annotation.text, true); break;
-      case Annotation::Kind::Status: emit_keyed(out, "status", annotation.text, false); break;
-      case Annotation::Kind::Priority: emit_keyed(out, "priority", annotation.text, false); break;
-      case Annotation::Kind::Tag: emit_keyed(out, "tag", annotation.text, false); break;
+    if (const auto key = words::spelling(words::kAnnotationKeys, annotation.kind)) {
+      // Acceptance texts are usually sentences: quoted when they can be.
+      emit_keyed(out, *key, annotation.text, annotation.kind == Annotation::Kind::Accept);
+    } else {
+      emit_free(out, annotation.text);
     }
     out.push_back('\n');
   }
@@ -459,12 +460,7 @@ void emit_annotations(std::string& out, std::span<const Annotation> annotations,
 void emit_anim(std::string& out, const AnimKeyframe& anim, std::size_t depth) {
   indent(out, depth);
   out += "anim :";
-  switch (anim.trigger.kind) {
-    case AnimTrigger::Kind::Hover: out += "hover"; break;
-    case AnimTrigger::Kind::Press: out += "press"; break;
-    case AnimTrigger::Kind::Enter: out += "enter"; break;
-    case AnimTrigger::Kind::Custom: out += anim.trigger.custom; break;
-  }
+  out += words::spelling(words::kTriggers, anim.trigger.kind).value_or(anim.trigger.custom);
   out += " {\n";
   const std::size_t inner = depth + 1;
   if (anim.fill) emit_paint_prop(out, *anim.fill, inner);
@@ -473,7 +469,7 @@ void emit_anim(std::string& out, const AnimKeyframe& anim, std::size_t depth) {
   if (anim.rotate) emit_num_line(out, "rotate", *anim.rotate, inner);
   indent(out, inner);
   out += "ease: ";
-  out += easing_word(anim.easing.kind);
+  out += *words::spelling(words::kEasings, anim.easing.kind);
   out.push_back(' ');
   append_int(out, anim.duration_ms);
   out += "ms\n";
@@ -482,11 +478,10 @@ void emit_anim(std::string& out, const AnimKeyframe& anim, std::size_t depth) {
 }
 
 void emit_node(std::string& out, const SceneGraph& graph, NodeIndex index, std::size_t depth) {
+  // The open blocks, innermost last, each with the child to write next.
   struct Frame {
     NodeIndex node;
-    std::size_t depth;
-    std::vector<NodeIndex> children;
-    std::size_t next = 0;
+    NodeIndex next_child;
   };
   std::vector<Frame> stack;
   auto open = [&](NodeIndex at, std::size_t level) {
@@ -497,20 +492,24 @@ void emit_node(std::string& out, const SceneGraph& graph, NodeIndex index, std::
       return;
     }
     emit_node_open(out, node, level);
-    stack.push_back(Frame{at, level, graph.children(at)});
+    stack.push_back(Frame{at, graph.first_child(at)});
   };
   open(index, depth);
   while (!stack.empty()) {
     Frame& top = stack.back();
-    if (top.next < top.children.size()) {
-      const NodeIndex child = top.children[top.next++];
-      open(child, top.depth + 1);  // may reallocate the stack: `top` is dead here
+    const std::size_t level = depth + stack.size() - 1;
+    if (top.next_child != SceneGraph::none) {
+      const NodeIndex child = top.next_child;
+      top.next_child = graph.next_sibling(child);
+      open(child, level + 1);  // may reallocate the stack: `top` is dead here
       continue;
     }
-    emit_node_close(out, graph.node(top.node), top.depth);
+    emit_node_close(out, graph.node(top.node), level);
     stack.pop_back();
   }
 }
+
+}  // namespace detail
 
 std::string emit_document(const SceneGraph& graph) {
   std::string out;
@@ -521,6 +520,10 @@ std::string emit_document(const SceneGraph& graph) {
 
 void emit_document_into(const SceneGraph& graph, std::string& out) {
   out.clear();
+  // Every node but the root writes at least "@" + id + " {\n}\n": room for
+  // that much at once rather than growing (and copying) along the way.
+  const std::size_t least = 8 * (graph.node_count() - 1);
+  if (least > out.capacity()) out.reserve(std::bit_ceil(least));
 
   for (const Import& import : graph.imports) {
     out += "import ";
@@ -547,7 +550,8 @@ void emit_document_into(const SceneGraph& graph, std::string& out) {
     out += "}\n\n";
   }
 
-  for (const NodeIndex child : graph.children(graph.root)) {
+  for (NodeIndex child = graph.first_child(graph.root); child != SceneGraph::none;
+       child = graph.next_sibling(child)) {
     emit_node(out, graph, child, 0);
     out.push_back('\n');
   }

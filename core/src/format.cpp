@@ -22,8 +22,9 @@ Result<std::string> rewrite_and_emit(Result<model::SceneGraph> parsed, const For
 }  // namespace
 
 Result<std::string> format_document(std::string_view text, const FormatConfig& config) {
+  // The canonical text is about as long as the input.
   std::string out;
-  out.reserve(1024);
+  out.reserve(text.size());
   return rewrite_and_emit(parser::parse_document(text), config, std::move(out));
 }
 

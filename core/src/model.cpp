@@ -1,6 +1,8 @@
 #include "vesk/core/model.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 #include <cstdint>
 
 #if defined(__linux__)
@@ -25,10 +27,31 @@ std::uint8_t channel_byte(float channel) {
   return static_cast<std::uint8_t>(scaled);
 }
 
-// Asks for huge pages on the not yet touched memory of a large reservation:
-// first-touch page faults are a large part of building a big graph. Advice
-// only; a failure changes nothing.
-void advise_huge_pages([[maybe_unused]] const void* data, [[maybe_unused]] std::size_t bytes) {
+}  // namespace
+
+const Style NodeStyle::kEmpty{};
+
+namespace detail {
+
+void Arena::refill(std::size_t bytes) {
+  constexpr std::size_t kHeader = (sizeof(Chunk) + 7) & ~std::size_t{7};
+  constexpr std::size_t kMaxChunk = std::size_t{1} << 20;
+  const std::size_t size = std::max(chunk_bytes_, kHeader + bytes);
+  auto* chunk = static_cast<Chunk*>(::operator new(size));
+  chunk->next = chunks_;
+  chunks_ = chunk;
+  next_ = reinterpret_cast<char*>(chunk) + kHeader;
+  end_ = reinterpret_cast<char*>(chunk) + size;
+  chunk_bytes_ = std::min(2 * chunk_bytes_, kMaxChunk);
+}
+
+void Arena::release() noexcept {
+  while (chunks_ != nullptr) ::operator delete(std::exchange(chunks_, chunks_->next));
+  next_ = end_ = nullptr;
+}
+
+// First-touch page faults are a large part of building a big graph.
+void advise_huge_pages([[maybe_unused]] const void* data, [[maybe_unused]] std::size_t bytes) noexcept {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
   constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
   if (bytes < 2 * kHuge) return;
@@ -38,7 +61,7 @@ void advise_huge_pages([[maybe_unused]] const void* data, [[maybe_unused]] std::
 #endif
 }
 
-}  // namespace
+}  // namespace detail
 
 std::optional<Color> Color::from_hex(std::string_view text) {
   if (text.empty() || text[0] != '#') return std::nullopt;
@@ -88,44 +111,64 @@ SceneGraph::SceneGraph() {
   id_index_.emplace(root_id, root);
 }
 
-NodeIndex SceneGraph::add_node(NodeIndex parent, SceneNode node) {
-  const auto index = static_cast<NodeIndex>(nodes_.size());
-  const NodeId node_id = node.id;
-  nodes_.push_back(std::move(node));
+SceneGraph& SceneGraph::operator=(SceneGraph&& other) noexcept {
+  if (this != &other) {
+    nodes_ = detail::Segments<SceneNode>();
+    arena_ = std::move(other.arena_);
+    nodes_ = std::move(other.nodes_);
+    links_ = std::move(other.links_);
+    id_index_ = std::move(other.id_index_);
+    styles = std::move(other.styles);
+    edges = std::move(other.edges);
+    imports = std::move(other.imports);
+  }
+  return *this;
+}
+
+NodeIndex SceneGraph::link(NodeIndex parent, NodeId id) {
+  const auto index = static_cast<NodeIndex>(links_.size());
   links_.emplace_back();
   Links& up = links_[parent];
-  if (up.last_child == kNone) {
+  if (up.last_child == none) {
     up.first_child = index;
   } else {
     links_[up.last_child].next_sibling = index;
   }
   up.last_child = index;
-  id_index_.insert_or_assign(node_id, index);
+  id_index_.insert_or_assign(id, index);
   return index;
 }
 
+NodeIndex SceneGraph::add_node(NodeIndex parent, SceneNode node) {
+  const NodeId id = node.id;
+  nodes_.emplace_back(std::move(node));
+  return link(parent, id);
+}
+
+NodeIndex SceneGraph::add_node(NodeIndex parent, NodeId id, NodeKind kind) {
+  nodes_.emplace_back(id, std::move(kind));
+  return link(parent, id);
+}
+
 void SceneGraph::reserve(std::size_t count) {
-  if (count > nodes_.capacity()) {
-    nodes_.reserve(count);
-    advise_huge_pages(nodes_.data() + nodes_.size(), (nodes_.capacity() - nodes_.size()) * sizeof(SceneNode));
-  }
+  nodes_.reserve(count);
   links_.reserve(count);
   id_index_.reserve(count);
 }
 
 const SceneNode* SceneGraph::get_by_id(NodeId id) const {
   const auto it = id_index_.find(id);
-  return it == id_index_.end() ? nullptr : &nodes_[it->second];
+  return it == id_index_.end() ? nullptr : &node(it->second);
 }
 
 SceneNode* SceneGraph::get_by_id_mut(NodeId id) {
   const auto it = id_index_.find(id);
-  return it == id_index_.end() ? nullptr : &nodes_[it->second];
+  return it == id_index_.end() ? nullptr : &node(it->second);
 }
 
 std::vector<NodeIndex> SceneGraph::children(NodeIndex index) const {
   std::vector<NodeIndex> out;
-  for (NodeIndex child = links_[index].first_child; child != kNone; child = links_[child].next_sibling) {
+  for (NodeIndex child = first_child(index); child != none; child = next_sibling(child)) {
     out.push_back(child);
   }
   return out;

@@ -1,5 +1,6 @@
 #include "vesk/core/parser.hpp"
-#include "vesk/core/parser_detail.hpp"
+#include "parser_detail.hpp"
+#include "words.hpp"
 
 #include <algorithm>
 #include <new>
@@ -88,33 +89,29 @@ void skip_line(Input& in) {
 }
 
 bool node_keyword(Input in) {
-  return starts_with(in, "group") || starts_with(in, "rect") || starts_with(in, "ellipse") ||
-         starts_with(in, "path") || starts_with(in, "text");
+  for (const auto& k : words::kNodeKinds) {
+    if (starts_with(in, k.text)) return true;
+  }
+  return false;
 }
 
-bool parse_top_level_node(Input& in, model::SceneGraph& graph, std::vector<std::string>& pending) {
-  auto node = parse_node(in, 1);
-  if (!node) return false;
-  node->comments = std::move(pending);
-  pending = {};
-  insert_node_recursive(graph, model::SceneGraph::root, std::move(*node));
+bool parse_top_level_node(Input& in, model::SceneGraph& graph, NodeReader& reader,
+                          model::List<std::string>& pending) {
+  const auto index = reader.read(in, graph, model::SceneGraph::root, 1);
+  if (!index) return false;
+  graph.node(*index).comments = std::move(pending);
   return true;
 }
 
-// Room for the nodes of `text`: every node block has its own "{", and the
-// shortest ones take a few bytes each. The bound limits what a text full of
-// braces can reserve; a denser document grows the node list as usual.
-std::size_t node_estimate(std::string_view text) {
-  const auto braces = static_cast<std::size_t>(std::count(text.begin(), text.end(), '{'));
-  return std::min(braces, text.size() / 32) + 1;
-}
+// Room for the nodes of `text`, from its size alone: scanning the text to
+// count them costs more than the index's growth that a good guess saves
+// (node records never move, whatever the guess). A generated scene runs at
+// about 190 bytes per node.
+std::size_t node_estimate(std::string_view text) { return text.size() / 256 + 1; }
 
-// Room for the edges: every edge block starts with "edge ".
-std::size_t edge_estimate(std::string_view text) {
-  std::size_t count = 0;
-  for (std::size_t at = text.find("edge "); at != std::string_view::npos; at = text.find("edge ", at + 5)) ++count;
-  return std::min(count, text.size() / 32);
-}
+// Room for the edges, from the size alone too (a generated scene runs at about
+// 1,800 bytes per edge); an edge list that outgrows it moves its records.
+std::size_t edge_estimate(std::string_view text) { return text.size() / 1024; }
 
 }  // namespace
 
@@ -131,7 +128,8 @@ Result<model::SceneGraph> parse_document(std::string_view text) {
   Input in = text;
   // One byte-order mark at the very start is not part of the document.
   consume(in, "\xEF\xBB\xBF");
-  std::vector<std::string> pending;
+  NodeReader reader;
+  model::List<std::string> pending;
   collect_leading_comments(in, pending);
 
   while (!in.empty()) {
@@ -143,7 +141,7 @@ Result<model::SceneGraph> parse_document(std::string_view text) {
       skip_line(in);
     } else if (starts_with(in, '@')) {
       if (is_node_head(in)) {
-        if (!parse_top_level_node(in, graph, pending)) return failure(Construct::Node);
+        if (!parse_top_level_node(in, graph, reader, pending)) return failure(Construct::Node);
       } else if (!parse_constraint_line(in, graph)) {
         return failure(Construct::Constraint);
       }
@@ -152,7 +150,7 @@ Result<model::SceneGraph> parse_document(std::string_view text) {
       if (!edge) return failure(Construct::Edge);
       graph.edges.push_back(std::move(*edge));
     } else if (node_keyword(in)) {
-      if (!parse_top_level_node(in, graph, pending)) return failure(Construct::Node);
+      if (!parse_top_level_node(in, graph, reader, pending)) return failure(Construct::Node);
     } else {
       skip_line(in);
     }

@@ -1,4 +1,5 @@
-#include "vesk/core/parser_detail.hpp"
+#include "parser_detail.hpp"
+#include "words.hpp"
 
 namespace vesk_core::parser {
 
@@ -15,18 +16,9 @@ model::Stroke default_edge_stroke() {
   return model::Stroke{Paint::solid(model::Color{0.42f, 0.44f, 0.5f, 1.0f}), 1.5f};
 }
 
-ArrowKind arrow_of(std::string_view word) {
-  if (word == "start") return ArrowKind::Start;
-  if (word == "end") return ArrowKind::End;
-  if (word == "both") return ArrowKind::Both;
-  return ArrowKind::None;
-}
+ArrowKind arrow_of(std::string_view word) { return words::read(words::kArrows, word).value_or(ArrowKind::None); }
 
-CurveKind curve_of(std::string_view word) {
-  if (word == "smooth") return CurveKind::Smooth;
-  if (word == "step") return CurveKind::Step;
-  return CurveKind::Straight;
-}
+CurveKind curve_of(std::string_view word) { return words::read(words::kCurves, word).value_or(CurveKind::Straight); }
 
 struct EdgeDraft {
   std::optional<NodeId> from;
@@ -76,7 +68,7 @@ bool parse_edge_item(Input& in, Edge& edge, EdgeDraft& draft) {
     const auto word = take_ident(in);
     if (!word) return false;
     model::FlowAnim flow;
-    flow.kind = *word == "dash" ? FlowKind::Dash : FlowKind::Pulse;
+    flow.kind = words::read(words::kFlows, *word).value_or(FlowKind::Pulse);
     take_blanks(in);
     if (const auto duration = parse_number(in)) flow.duration_ms = to_count(*duration);
     consume(in, "ms");
@@ -179,7 +171,7 @@ bool parse_constraint_line(Input& in, model::SceneGraph& graph) {
   consume(in, '\n');
 
   if (model::SceneNode* node = graph.get_by_id_mut(owner)) {
-    node->constraints.push_back(std::move(constraint));
+    node->constraints.emplace_back_in(&graph.arena(), std::move(constraint));
   }
   return true;
 }

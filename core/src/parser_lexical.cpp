@@ -1,4 +1,5 @@
-#include "vesk/core/parser_detail.hpp"
+#include "parser_detail.hpp"
+#include "words.hpp"
 
 #include <array>
 #include <charconv>
@@ -10,16 +11,8 @@ namespace vesk_core::parser {
 
 namespace {
 
-constexpr std::array<bool, 128> make_ascii_ident() {
-  std::array<bool, 128> table{};
-  for (int c = 0; c < 128; ++c) {
-    table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-  }
-  return table;
-}
-constexpr std::array<bool, 128> kAsciiIdent = make_ascii_ident();
-
-inline bool ascii_white_space(unsigned char c) { return (c >= 0x09 && c <= 0x0D) || c == 0x20; }
+using scan::ascii_white_space;
+using scan::kAsciiIdent;
 
 // Byte length of the leading run of `pred` characters; ASCII bytes are tested
 // directly, others decoded. Never splits a character.
@@ -87,6 +80,18 @@ std::size_t blank_run(std::string_view text) {
   return at;
 }
 
+constexpr std::array<std::int8_t, 256> make_hex_values() {
+  std::array<std::int8_t, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    table[c] = c >= '0' && c <= '9'   ? static_cast<std::int8_t>(c - '0')
+               : c >= 'a' && c <= 'f' ? static_cast<std::int8_t>(c - 'a' + 10)
+               : c >= 'A' && c <= 'F' ? static_cast<std::int8_t>(c - 'A' + 10)
+                                      : std::int8_t{-1};
+  }
+  return table;
+}
+constexpr std::array<std::int8_t, 256> kHexValue = make_hex_values();
+
 std::size_t digit_run(std::string_view text, std::size_t max = std::string_view::npos) {
   std::size_t at = 0;
   while (at < text.size() && at < max && text[at] >= '0' && text[at] <= '9') ++at;
@@ -109,17 +114,10 @@ std::uint16_t to_weight(float value) {
 
 // --- scanners ---------------------------------------------------------------
 
-std::string_view take_blanks(Input& in) { return take_bytes(in, blank_run(in)); }
 std::optional<std::string_view> take_blanks1(Input& in) { return take_bytes1(in, blank_run(in)); }
-std::optional<std::string_view> take_ident(Input& in) { return take_bytes1(in, ident_run(in)); }
 
-std::optional<std::string_view> take_key(Input& in) {
-  const auto key = take_ident(in);
-  if (!key) return std::nullopt;
-  take_blanks(in);
-  if (!consume(in, ':')) return std::nullopt;
-  take_blanks(in);
-  return key;
+std::size_t scan::ident_run_from(std::string_view text, std::size_t at) {
+  return at + ident_run(text.substr(at));
 }
 std::optional<std::string_view> take_digits1(Input& in) { return take_bytes1(in, digit_run(in)); }
 std::string_view take_digits(Input& in) { return take_bytes(in, digit_run(in)); }
@@ -186,12 +184,36 @@ std::optional<NodeId> parse_node_id(Input& in) {
 
 std::optional<model::Color> parse_hex_color(Input& in) {
   if (!consume(in, '#')) return std::nullopt;
-  const auto digits = take_hex_digits(in);
-  if (!digits) return std::nullopt;
-  char text[9];
-  text[0] = '#';
-  std::memcpy(text + 1, digits->data(), digits->size());
-  return model::Color::from_hex(std::string_view(text, digits->size() + 1));
+  // Up to 8 hex digits, as in take_hex_digits, with their values.
+  int values[8];
+  std::size_t count = 0;
+  for (; count < 8 && count < in.size(); ++count) {
+    const int v = kHexValue[static_cast<unsigned char>(in[count])];
+    if (v < 0) break;
+    values[count] = v;
+  }
+  if (count == 0) return std::nullopt;
+  in.remove_prefix(count);
+  // The channels as Color::from_hex makes them.
+  int bytes[4] = {0, 0, 0, 255};
+  switch (count) {
+    case 3:
+    case 4:
+      for (std::size_t i = 0; i < count; ++i) bytes[i] = values[i] * 17;
+      break;
+    case 6:
+    case 8:
+      for (std::size_t i = 0; i < count / 2; ++i) bytes[i] = values[2 * i] * 16 + values[2 * i + 1];
+      break;
+    default:
+      return std::nullopt;
+  }
+  model::Color color;
+  color.r = static_cast<float>(bytes[0]) / 255.0f;
+  color.g = static_cast<float>(bytes[1]) / 255.0f;
+  color.b = static_cast<float>(bytes[2]) / 255.0f;
+  color.a = count == 4 || count == 8 ? static_cast<float>(bytes[3]) / 255.0f : 1.0f;
+  return color;
 }
 
 std::optional<std::string_view> parse_quoted_string(Input& in) {
@@ -224,15 +246,11 @@ bool parse_font_value(Input& in, std::optional<model::FontSpec>& font) {
 namespace {
 
 model::Annotation keyed_annotation(std::string_view key, std::string_view value) {
-  using Kind = model::Annotation::Kind;
-  if (key == "tag") return {Kind::Tag, std::string(value)};
-  if (key == "accept") return {Kind::Accept, std::string(value)};
-  if (key == "status") return {Kind::Status, std::string(value)};
-  if (key == "priority") return {Kind::Priority, std::string(value)};
+  if (const auto kind = words::read(words::kAnnotationKeys, key)) return {*kind, std::string(value)};
   std::string described;
   described.reserve(key.size() + 2 + value.size());
   described.append(key).append(": ").append(value);
-  return {Kind::Description, std::move(described)};
+  return {model::Annotation::Kind::Description, std::move(described)};
 }
 
 }  // namespace
@@ -292,7 +310,7 @@ bool next_comment(Input& in, Sink&& sink) {
 
 }  // namespace
 
-void collect_leading_comments(Input& in, std::vector<std::string>& out) {
+void collect_leading_comments(Input& in, model::List<std::string>& out) {
   while (next_comment(in, [&](std::string_view line) {
     const std::string_view text = trim(line);
     if (!text.empty()) out.emplace_back(text);
@@ -300,13 +318,13 @@ void collect_leading_comments(Input& in, std::vector<std::string>& out) {
   }
 }
 
-std::vector<std::string> collect_leading_comments(Input& in) {
-  std::vector<std::string> out;
+model::List<std::string> collect_leading_comments(Input& in) {
+  model::List<std::string> out;
   collect_leading_comments(in, out);
   return out;
 }
 
-void skip_leading_comments(Input& in) {
+void scan::skip_leading_comments_from(Input& in) {
   while (next_comment(in, [](std::string_view) {})) {
   }
 }

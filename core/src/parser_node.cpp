@@ -1,5 +1,6 @@
 #include "vesk/core/parser.hpp"
-#include "vesk/core/parser_detail.hpp"
+#include "parser_detail.hpp"
+#include "words.hpp"
 
 #include <array>
 #include <utility>
@@ -10,37 +11,23 @@ namespace {
 
 using model::NodeKind;
 
-enum class Head : std::uint8_t { Group, Rect, Ellipse, Path, Text, Generic };
-
-struct Keyword {
-  std::string_view word;
-  Head head;
-};
-constexpr std::array<Keyword, 5> kKeywords{{
-    {"group", Head::Group},
-    {"rect", Head::Rect},
-    {"ellipse", Head::Ellipse},
-    {"path", Head::Path},
-    {"text", Head::Text},
-}};
+// What a block's head says about its kind: a keyword, or none for a generic node.
+using Head = std::optional<words::NodeWord>;
 
 // The keyword the input starts with (a bare prefix test).
-std::optional<Head> keyword_prefix(Input in) {
-  for (const Keyword& k : kKeywords) {
-    if (starts_with(in, k.word)) return k.head;
+const words::Word<words::NodeWord>* keyword_prefix(Input in) {
+  for (const auto& k : words::kNodeKinds) {
+    if (starts_with(in, k.text)) return &k;
   }
-  return std::nullopt;
+  return nullptr;
 }
 
 // Inside a body a keyword starts a child only when a blank, '"', "@" or "{" follows.
 bool child_keyword(Input in) {
-  for (const Keyword& k : kKeywords) {
-    if (!starts_with(in, k.word)) continue;
-    if (in.size() == k.word.size()) return false;
-    const char next = in[k.word.size()];
-    return next == ' ' || next == '\t' || next == '"' || next == '@' || next == '{';
-  }
-  return false;
+  const auto* k = keyword_prefix(in);
+  if (k == nullptr || in.size() == k->text.size()) return false;
+  const char next = in[k->text.size()];
+  return next == ' ' || next == '\t' || next == '"' || next == '@' || next == '{';
 }
 
 // Everything of a body that the closing step turns into the kind.
@@ -50,147 +37,130 @@ struct Slots {
   model::LayoutMode layout;
 };
 
-NodeKind build_kind(Head head, Slots& slots, std::string& content) {
-  switch (head) {
-    case Head::Group:
-      return NodeKind{NodeKind::Group{std::move(slots.layout)}};
-    case Head::Rect:
-      return NodeKind{NodeKind::Rect{slots.width.value_or(100), slots.height.value_or(100)}};
-    case Head::Ellipse:
-      return NodeKind{NodeKind::Ellipse{slots.width.value_or(50), slots.height.value_or(50)}};
-    case Head::Path:
-      return NodeKind{NodeKind::Path{}};
-    case Head::Text:
-      return NodeKind{NodeKind::Text{std::move(content)}};
-    case Head::Generic:
+// The kind of a closed block; Path, Text and Generic blocks get theirs with
+// the head.
+void close_kind(Head head, Slots& slots, NodeKind& kind) {
+  if (!head) return;
+  switch (*head) {
+    case words::NodeWord::Group:
+      kind.value = NodeKind::Group{std::move(slots.layout)};
+      break;
+    case words::NodeWord::Rect:
+      kind.value = NodeKind::Rect{slots.width.value_or(100), slots.height.value_or(100)};
+      break;
+    case words::NodeWord::Ellipse:
+      kind.value = NodeKind::Ellipse{slots.width.value_or(50), slots.height.value_or(50)};
+      break;
+    case words::NodeWord::Path:
+    case words::NodeWord::Text:
       break;
   }
-  return NodeKind{NodeKind::Generic{}};
-}
-
-bool read_node(Input& in, std::size_t depth, ParsedNode& node);
-
-// Stands in for the id until the head is read.
-NodeId placeholder_id() {
-  static const NodeId id = NodeId::intern("root");
-  return id;
-}
-
-// Reads one body item into `node`; a child is read in place at the end of
-// `node.children`.
-bool parse_body_item(Input& in, ParsedNode& node, Slots& slots, std::size_t depth) {
-  if (starts_with(in, "##")) {
-    auto annotation = parse_annotation(in);
-    if (!annotation) return false;
-    node.annotations.push_back(std::move(*annotation));
-    return true;
-  }
-  if ((starts_with(in, '@') && is_node_head(in)) || child_keyword(in)) {
-    return read_node(in, depth + 1, node.children.emplace_back(placeholder_id()));
-  }
-  if (starts_with(in, "anim")) {
-    auto frame = parse_anim_block(in);
-    if (!frame) return false;
-    node.animations.push_back(std::move(*frame));
-    return true;
-  }
-  return parse_node_property(in, node.style, node.use_styles, slots.width, slots.height,
-                             slots.layout);
-}
-
-// The head and body of one block, into `node`.
-bool read_node(Input& in, std::size_t depth, ParsedNode& node) {
-  if (depth > kMaxNestingDepth) return false;
-
-  Head head = Head::Generic;
-  if (!starts_with(in, '@')) {
-    const auto keyword = keyword_prefix(in);
-    if (!keyword) return false;
-    head = *keyword;
-    in.remove_prefix(kKeywords[static_cast<std::size_t>(head)].word.size());
-  }
-  take_blanks(in);
-
-  if (consume(in, '@')) {
-    const auto ident = take_ident(in);
-    if (!ident) return false;
-    node.id = NodeId::intern(*ident);
-  } else {
-    node.id = NodeId::with_prefix("_anon");
-  }
-  take_blanks(in);
-
-  std::string content;
-  if (head == Head::Text && starts_with(in, '"')) {
-    const auto quoted = parse_quoted_string(in);
-    if (!quoted) return false;
-    content.assign(quoted->data(), quoted->size());
-  }
-  take_blanks(in);
-  if (!consume(in, '{')) return false;
-
-  Slots slots;
-  for (;;) {
-    skip_leading_comments(in);
-    if (consume(in, '}')) break;
-    if (!parse_body_item(in, node, slots, depth)) return false;
-  }
-  node.kind = build_kind(head, slots, content);
-  return true;
-}
-
-model::SceneNode to_scene_node(ParsedNode& record) {
-  model::SceneNode scene_node(record.id, std::move(record.kind));
-  scene_node.style = std::move(record.style);
-  for (NodeId use : record.use_styles) scene_node.use_styles.push_back(use);
-  for (auto& constraint : record.constraints) scene_node.constraints.push_back(std::move(constraint));
-  for (auto& frame : record.animations) scene_node.animations.push_back(std::move(frame));
-  scene_node.annotations = std::move(record.annotations);
-  scene_node.comments = std::move(record.comments);
-  return scene_node;
 }
 
 }  // namespace
 
-ParsedNode::~ParsedNode() {
-  if (children.empty()) return;
-  // Flatten the subtree onto a work list so that no destructor recurses.
-  std::vector<ParsedNode> pending = std::move(children);
-  children.clear();
-  while (!pending.empty()) {
-    ParsedNode last = std::move(pending.back());
-    pending.pop_back();
-    for (ParsedNode& child : last.children) pending.push_back(std::move(child));
-    last.children.clear();
+struct NodeReader::Open {
+  model::NodeIndex index;
+  Head head;
+  Slots slots;
+};
+
+NodeReader::NodeReader() = default;
+NodeReader::~NodeReader() = default;
+
+namespace {
+
+// The head of a block up to its "{", added to the graph under `parent` and
+// opened on `open`.
+bool open_block(Input& in, model::SceneGraph& graph, model::NodeIndex parent, std::size_t depth,
+                std::vector<NodeReader::Open>& open) {
+  if (depth > kMaxNestingDepth) return false;
+
+  Head head;
+  if (!starts_with(in, '@')) {
+    const auto* keyword = keyword_prefix(in);
+    if (keyword == nullptr) return false;
+    head = keyword->value;
+    in.remove_prefix(keyword->text.size());
   }
+  take_blanks(in);
+
+  std::optional<NodeId> id;
+  if (consume(in, '@')) {
+    const auto ident = take_ident(in);
+    if (!ident) return false;
+    id = NodeId::intern(*ident);
+  } else {
+    id = NodeId::with_prefix("_anon");
+  }
+  take_blanks(in);
+
+  std::string_view content;
+  if (head == words::NodeWord::Text && starts_with(in, '"')) {
+    const auto quoted = parse_quoted_string(in);
+    if (!quoted) return false;
+    content = *quoted;
+  }
+  take_blanks(in);
+  if (!consume(in, '{')) return false;
+
+  NodeKind kind{NodeKind::Generic{}};
+  if (head == words::NodeWord::Path) kind.value = NodeKind::Path{};
+  if (head == words::NodeWord::Text) kind.value = NodeKind::Text{content};
+  const model::NodeIndex index = graph.add_node(parent, *id, std::move(kind));
+  open.push_back(NodeReader::Open{index, head, {}});
+  return true;
 }
 
-std::optional<ParsedNode> parse_node(Input& in, std::size_t depth) {
-  std::optional<ParsedNode> node(std::in_place, placeholder_id());
-  if (!read_node(in, depth, *node)) return std::nullopt;
-  return node;
+// Reads one body item of the innermost open block; a child's head opens it.
+bool read_body_item(Input& in, model::SceneGraph& graph, std::size_t depth,
+                    std::vector<NodeReader::Open>& open) {
+  NodeReader::Open& top = open.back();
+  model::SceneNode& node = graph.node(top.index);
+  if (starts_with(in, "##")) {
+    auto annotation = parse_annotation(in);
+    if (!annotation) return false;
+    node.annotations.emplace_back_in(&graph.arena(), std::move(*annotation));
+    return true;
+  }
+  if ((starts_with(in, '@') && is_node_head(in)) || child_keyword(in)) {
+    return open_block(in, graph, top.index, depth + 1, open);
+  }
+  if (starts_with(in, "anim")) {
+    auto frame = parse_anim_block(in);
+    if (!frame) return false;
+    node.animations.emplace_back_in(&graph.arena(), std::move(*frame));
+    return true;
+  }
+  return parse_node_property(in, node.style, node.use_styles, top.slots.width, top.slots.height,
+                             top.slots.layout, &graph.arena());
 }
 
-void insert_node_recursive(model::SceneGraph& graph, model::NodeIndex parent, ParsedNode node) {
-  // Pre-order with an explicit stack: a parent before its children, children
-  // front to back, each subtree before the next sibling.
-  struct Pending {
-    model::NodeIndex parent;
-    ParsedNode* record;
-  };
-  std::vector<Pending> stack;
-  stack.push_back({parent, &node});
-  while (!stack.empty()) {
-    const Pending top = stack.back();
-    stack.pop_back();
-    ParsedNode& record = *top.record;
+}  // namespace
 
-    const model::NodeIndex index = graph.add_node(top.parent, to_scene_node(record));
-
-    for (auto it = record.children.rbegin(); it != record.children.rend(); ++it) {
-      stack.push_back({index, &*it});
+std::optional<model::NodeIndex> NodeReader::read(Input& in, model::SceneGraph& graph, model::NodeIndex parent,
+                                                 std::size_t depth) {
+  open_.clear();
+  if (!open_block(in, graph, parent, depth, open_)) return std::nullopt;
+  const model::NodeIndex first = open_.front().index;
+  while (!open_.empty()) {
+    skip_leading_comments(in);
+    if (consume(in, '}')) {
+      Open& top = open_.back();
+      close_kind(top.head, top.slots, graph.node(top.index).kind);
+      open_.pop_back();
+      continue;
     }
+    // The innermost open block is at depth + open_.size() - 1.
+    if (!read_body_item(in, graph, depth + open_.size() - 1, open_)) return std::nullopt;
   }
+  return first;
+}
+
+std::optional<model::NodeIndex> parse_node(Input& in, model::SceneGraph& graph, model::NodeIndex parent,
+                                           std::size_t depth) {
+  NodeReader reader;
+  return reader.read(in, graph, parent, depth);
 }
 
 }  // namespace vesk_core::parser

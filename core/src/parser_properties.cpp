@@ -1,4 +1,5 @@
-#include "vesk/core/parser_detail.hpp"
+#include "parser_detail.hpp"
+#include "words.hpp"
 
 namespace vesk_core::parser {
 
@@ -57,14 +58,15 @@ bool parse_layout(Input& in, LayoutMode& layout) {
       break;
     }
   }
-  if (*word == "column") {
-    layout.value = LayoutMode::Column{gap, pad};
-  } else if (*word == "row") {
-    layout.value = LayoutMode::Row{gap, pad};
-  } else if (*word == "grid") {
-    layout.value = LayoutMode::Grid{cols, gap, pad};
-  } else {
+  const auto known = words::read(words::kLayouts, *word);
+  if (!known) {
     layout.value = LayoutMode::Free{};
+    return true;
+  }
+  switch (*known) {
+    case words::LayoutWord::Column: layout.value = LayoutMode::Column{gap, pad}; break;
+    case words::LayoutWord::Row: layout.value = LayoutMode::Row{gap, pad}; break;
+    case words::LayoutWord::Grid: layout.value = LayoutMode::Grid{cols, gap, pad}; break;
   }
   return true;
 }
@@ -85,20 +87,12 @@ bool color_into(Input& in, std::optional<Paint>& slot) {
 }
 
 model::Easing::Kind easing_of(std::string_view word) {
-  using Kind = model::Easing::Kind;
-  if (word == "linear") return Kind::Linear;
-  if (word == "ease_in" || word == "easeIn") return Kind::EaseIn;
-  if (word == "ease_out" || word == "easeOut") return Kind::EaseOut;
-  if (word == "spring") return Kind::Spring;
-  return Kind::EaseInOut;
+  return words::read(words::kEasings, word).value_or(words::kDefaultEasing);
 }
 
 model::AnimTrigger trigger_of(std::string_view word) {
-  using Kind = model::AnimTrigger::Kind;
-  if (word == "hover") return {Kind::Hover, {}};
-  if (word == "press") return {Kind::Press, {}};
-  if (word == "enter") return {Kind::Enter, {}};
-  return {Kind::Custom, std::string(word)};
+  if (const auto kind = words::read(words::kTriggers, word)) return {*kind, {}};
+  return {model::AnimTrigger::Kind::Custom, std::string(word)};
 }
 
 // One `key: value` item of an anim block, without its separator.
@@ -127,9 +121,9 @@ bool parse_anim_item(Input& in, model::AnimKeyframe& frame) {
 
 }  // namespace
 
-bool parse_node_property(Input& in, Style& style, model::SmallVec<NodeId>& use_styles,
+bool parse_node_property(Input& in, model::NodeStyle& style, model::List<NodeId>& use_styles,
                          std::optional<float>& width, std::optional<float>& height,
-                         LayoutMode& layout) {
+                         LayoutMode& layout, model::detail::Arena* arena) {
   const auto name = take_key(in);
   if (!name) return false;
 
@@ -152,25 +146,26 @@ bool parse_node_property(Input& in, Style& style, model::SmallVec<NodeId>& use_s
   } else if (key == "use") {
     const auto ident = take_ident(in);
     ok = ident.has_value();
-    if (ok) use_styles.push_back(NodeId::intern(*ident));
+    if (ok) use_styles.emplace_back_in(arena, NodeId::intern(*ident));
   } else if (key == "fill") {
-    ok = color_into(in, style.fill);
+    ok = color_into(in, style.edit_in(arena).fill);
   } else if (key == "bg") {
-    ok = color_into(in, style.fill) && parse_bg_modifiers(in, style);
+    Style& set = style.edit_in(arena);
+    ok = color_into(in, set.fill) && parse_bg_modifiers(in, set);
   } else if (key == "stroke") {
     const auto color = parse_hex_color(in);
     ok = color && take_blanks1(in);
     if (ok) {
       const auto stroke_width = parse_number(in);
       ok = stroke_width.has_value();
-      if (ok) style.stroke = model::Stroke{Paint::solid(*color), *stroke_width};
+      if (ok) style.edit_in(arena).stroke = model::Stroke{Paint::solid(*color), *stroke_width};
     }
   } else if (key == "corner") {
-    ok = number_into(in, style.corner_radius);
+    ok = number_into(in, style.edit_in(arena).corner_radius);
   } else if (key == "opacity") {
-    ok = number_into(in, style.opacity);
+    ok = number_into(in, style.edit_in(arena).opacity);
   } else if (key == "font") {
-    ok = parse_font_value(in, style.font);
+    ok = parse_font_value(in, style.edit_in(arena).font);
   } else if (key == "layout") {
     ok = parse_layout(in, layout);
   } else {

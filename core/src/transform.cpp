@@ -66,7 +66,7 @@ namespace {
 
 using namespace model;
 
-void append_stops(std::string& out, const std::vector<GradientStop>& stops) {
+void append_stops(std::string& out, const List<GradientStop>& stops) {
   bool first = true;
   for (const GradientStop& stop : stops) {
     if (!first) out.push_back(',');
@@ -93,14 +93,24 @@ void append_paint_key(std::string& out, const Paint& paint) {
   }
 }
 
-// Keeps the first of each name, in place.
+// Keeps the first of each name, in place. Short lists, the usual case, are
+// searched directly; a long one gets a set of its own size, so that no list
+// pays for the capacity that another one needed.
 template <class List>
-void dedup_list(List& names, boost::unordered_flat_set<NodeId>& seen) {
+void dedup_list(List& names) {
+  constexpr std::size_t kScanned = 16;
   if (names.size() < 2) return;
-  seen.clear();
   auto kept = names.begin();
-  for (auto it = names.begin(); it != names.end(); ++it) {
-    if (seen.insert(*it).second) *kept++ = *it;
+  if (names.size() <= kScanned) {
+    for (auto it = names.begin(); it != names.end(); ++it) {
+      if (std::find(names.begin(), kept, *it) == kept) *kept++ = *it;
+    }
+  } else {
+    boost::unordered_flat_set<NodeId> seen;
+    seen.reserve(names.size());
+    for (auto it = names.begin(); it != names.end(); ++it) {
+      if (seen.insert(*it).second) *kept++ = *it;
+    }
   }
   names.erase(kept, names.end());
 }
@@ -160,9 +170,8 @@ std::string style_signature(const Style& style) {
 }
 
 void dedup_use_styles(SceneGraph& graph) {
-  boost::unordered_flat_set<NodeId> seen;
-  for (SceneNode& node : graph.nodes()) dedup_list(node.use_styles, seen);
-  for (Edge& edge : graph.edges) dedup_list(edge.use_styles, seen);
+  for (SceneNode& node : graph.nodes()) dedup_list(node.use_styles);
+  for (Edge& edge : graph.edges) dedup_list(edge.use_styles);
 }
 
 void hoist_styles(SceneGraph& graph) {
@@ -176,7 +185,7 @@ void hoist_styles(SceneGraph& graph) {
   boost::unordered_flat_map<std::string, std::size_t> by_signature;
   const auto count = static_cast<NodeIndex>(graph.node_count());
   for (NodeIndex i = 0; i < count; ++i) {
-    const Style& style = graph.node(i).style;
+    const Style& style = graph.node(i).style.get();
     if (style.empty()) continue;
     const auto [it, added] = by_signature.try_emplace(style_signature(style), groups.size());
     if (added) groups.push_back(Group{style, {}});
@@ -196,8 +205,8 @@ void hoist_styles(SceneGraph& graph) {
     for (const NodeIndex member : group.members) {
       SceneNode& node = graph.node(member);
       Style kept;
-      kept.stroke = std::move(node.style.stroke);
-      kept.shadow = std::move(node.style.shadow);
+      kept.stroke = std::move(node.style.edit().stroke);
+      kept.shadow = std::move(node.style.edit().shadow);
       node.style = std::move(kept);
       if (std::find(node.use_styles.begin(), node.use_styles.end(), name) == node.use_styles.end()) {
         node.use_styles.insert(node.use_styles.begin(), name);

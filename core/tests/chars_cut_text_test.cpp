@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace vesk_core::parser;
+using namespace vesk_core::chars;
 
 // A multi-byte character cut off by the end of the text.
 TEST(CharClassTest, CutOffCharacterEndsAtTheEnd) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace vesk_core::parser;
+using namespace vesk_core::chars;
 
 TEST(CharClassTest, IdentChar) {
   for (char32_t c : {U'a', U'Z', U'0', U'9', U'_', U'é', U'Ω', U'ж', U'中', U'٣' /* Arabic-Indic 3 */,

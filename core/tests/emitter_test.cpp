@@ -1,5 +1,7 @@
 #include "vesk/core/emitter.hpp"
 
+#include "emitter_detail.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,6 +12,11 @@
 
 using namespace vesk_core::model;
 using namespace vesk_core::emitter;
+using vesk_core::emitter::detail::emit_anim;
+using vesk_core::emitter::detail::emit_annotations;
+using vesk_core::emitter::detail::emit_font_prop;
+using vesk_core::emitter::detail::emit_node;
+using vesk_core::emitter::detail::emit_paint_prop;
 
 namespace {
 
@@ -147,7 +154,7 @@ TEST(EmitNodeTest, StrokeLinesOfNodesAndEdges) {
   };
   for (const auto& [stroke, line] : cases) {
     SceneNode n = node("g", NodeKind{NodeKind::Generic{}});
-    n.style.stroke = stroke;
+    n.style->stroke = stroke;
     EXPECT_EQ(block(n), std::string("@g {\n  ") + line + "}\n");
 
     SceneGraph g;
@@ -176,12 +183,12 @@ TEST(EmitNodeTest, PropertiesInFixedOrderShadowLeftOut) {
   n.comments = {"first", "second"};
   n.annotations = {note(Annotation::Kind::Tag, "ui")};
   n.use_styles = {id("base"), id("accent"), id("base")};
-  n.style.opacity = 0.5f;
-  n.style.font = FontSpec{"Inter", 600, 18};
-  n.style.corner_radius = 4;
-  n.style.stroke = Stroke{Paint::solid(hex("#000")), 1};
-  n.style.fill = Paint::solid(hex("#fff"));
-  n.style.shadow = Shadow{0, 2, 4, hex("#000")};
+  n.style->opacity = 0.5f;
+  n.style->font = FontSpec{"Inter", 600, 18};
+  n.style->corner_radius = 4;
+  n.style->stroke = Stroke{Paint::solid(hex("#000")), 1};
+  n.style->fill = Paint::solid(hex("#fff"));
+  n.style->shadow = Shadow{0, 2, 4, hex("#000")};
   AnimKeyframe anim;
   n.animations.push_back(anim);
   EXPECT_EQ(block(n, 1),
@@ -204,7 +211,7 @@ TEST(EmitNodeTest, PropertiesInFixedOrderShadowLeftOut) {
             "  }\n");
 
   SceneNode only_shadow = node("s", NodeKind{NodeKind::Generic{}});
-  only_shadow.style.shadow = Shadow{1, 1, 1, hex("#000")};
+  only_shadow.style->shadow = Shadow{1, 1, 1, hex("#000")};
   EXPECT_EQ(block(only_shadow), "@s {\n}\n");
 }
 
@@ -542,7 +549,7 @@ TEST(EmitDocumentTest, ReproducesTheCardExample) {
   SceneNode card = group("card", LayoutMode{LayoutMode::Column{8, 16}});
   card.annotations = {note(Annotation::Kind::Description, "Card")};
   card.use_styles = {id("base")};
-  card.style.fill = Paint::solid(hex("#fff"));
+  card.style->fill = Paint::solid(hex("#fff"));
   AnimKeyframe hover;
   hover.scale = 1.1f;
   hover.easing.kind = Easing::Kind::EaseOut;

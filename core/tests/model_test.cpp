@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <string>
+#include <utility>
 
 using namespace vesk_core::model;
 
@@ -98,11 +100,110 @@ TEST(SceneGraphTest, DeepChainHasNoRecursion) {
   EXPECT_EQ(g.children(parent - 1), std::vector<NodeIndex>{parent});
 }
 
-TEST(SmallVecTest, TwoEntriesStayInPlace) {
-  SceneNode n = rect("sv");
-  n.use_styles.push_back(NodeId::intern("a"));
-  n.use_styles.push_back(NodeId::intern("b"));
-  EXPECT_EQ(n.use_styles.capacity(), 2u);
+TEST(SceneGraphTest, RecordsStayInPlaceAndIterateInIndexOrder) {
+  SceneGraph g;
+  const SceneNode* root = &g.node(g.root);
+  SceneNode& first = g.node(g.add_node(g.root, rect("first")));
+  first.use_styles.push_back(NodeId::intern("kept"));
+  // Far past every earlier size, with nothing reserved.
+  for (int i = 0; i < 5000; ++i) {
+    const std::string name = std::to_string(i);
+    g.add_node(i % 3 ? g.root : 1, rect(std::string("n").append(name)));
+  }
+  EXPECT_EQ(&g.node(g.root), root);
+  EXPECT_EQ(&g.node(1), &first);
+  EXPECT_EQ(first.use_styles.size(), 1u);
+
+  std::size_t seen = 0;
+  for (const SceneNode& node : std::as_const(g).nodes()) {
+    EXPECT_EQ(&node, &g.node(static_cast<NodeIndex>(seen)));
+    ++seen;
+  }
+  EXPECT_EQ(seen, g.node_count());
+  EXPECT_EQ(g.nodes().size(), 5002u);
+
+  // Copies and moves keep every node and link.
+  SceneGraph copy = g;
+  EXPECT_EQ(copy.node_count(), 5002u);
+  EXPECT_EQ(copy.node(4000), g.node(4000));
+  EXPECT_EQ(copy.children(1), g.children(1));
+  const SceneGraph moved = std::move(copy);
+  EXPECT_EQ(moved.node(5001).id.resolve(), "n4999");
+  EXPECT_EQ(moved.get_by_id(NodeId::intern("n4999")), &moved.node(5001));
+}
+
+TEST(SceneGraphTest, NodeStyleReadsWithoutAllocating) {
+  SceneNode n = rect("styled");
+  const SceneNode& view = n;
+  EXPECT_TRUE(n.style.empty());
+  EXPECT_FALSE(view.style->fill);  // the shared empty style
+  EXPECT_TRUE(n.style.empty());
+  n.style->opacity = 0.5f;
+  EXPECT_FALSE(n.style.empty());
+  EXPECT_EQ(n.style.get().opacity, 0.5f);
+  SceneNode copy = n;
+  copy.style->opacity = 1.0f;
+  EXPECT_EQ(n.style->opacity, 0.5f);  // copies do not share
+  n.style = Style{};
+  EXPECT_TRUE(n.style.empty());
+  EXPECT_EQ(n.style, Style{});
+  EXPECT_NE(copy.style, n.style);
+}
+
+TEST(ListTest, EntriesInOrderWithoutRoomWhileEmpty) {
+  List<std::string> list;
+  EXPECT_EQ(sizeof(list), sizeof(void*));
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(list.capacity(), 0u);
+  EXPECT_EQ(list.begin(), list.end());
+
+  list.push_back("one");
+  list.push_back(std::string(40, 'x'));  // a text with a heap buffer of its own
+  list.push_back(list[0]);               // an entry of the list itself, while it grows
+  list.emplace_back(3, 'z');
+  EXPECT_EQ(list, (List<std::string>{"one", std::string(40, 'x'), "one", "zzz"}));
+
+  list.insert(list.begin(), "zero");
+  list.insert(list.end(), "last");
+  list.erase(list.begin() + 2, list.begin() + 4);
+  EXPECT_EQ(list, (List<std::string>{"zero", "one", "zzz", "last"}));
+  list.pop_back();
+  EXPECT_EQ(list.back(), "zzz");
+
+  List<std::string> copy = list;
+  EXPECT_EQ(copy, list);
+  copy[0] = "changed";
+  EXPECT_EQ(list.front(), "zero");
+  List<std::string> moved = std::move(copy);
+  EXPECT_TRUE(copy.empty());  // NOLINT: a moved-from list is empty
+  EXPECT_EQ(moved.front(), "changed");
+  moved = list;
+  EXPECT_EQ(moved, list);
+
+  list.clear();
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(list.capacity(), 0u);
+  EXPECT_NE(list, moved);
+}
+
+TEST(SceneNodeTest, EmptyListsAndStyleCostOnePointerEach) {
+  // The record a tiny node costs: id, kind, and one pointer for the style and
+  // each list; a kind is at most a group's layout, or one pointer.
+  EXPECT_LE(sizeof(NodeKind), 24u);
+  EXPECT_LE(sizeof(SceneNode), 80u);
+
+  const CompactString empty;
+  EXPECT_EQ(sizeof(empty), sizeof(void*));
+  EXPECT_TRUE(empty.empty());
+  const CompactString text = std::string(40, 't');
+  CompactString copy = text;
+  EXPECT_EQ(copy, text);
+  EXPECT_EQ(std::string_view(copy), std::string(40, 't'));
+  copy = std::string_view("other");
+  EXPECT_EQ(copy, "other");
+  const CompactString moved = std::move(copy);
+  EXPECT_EQ(moved, "other");
+  EXPECT_NE(moved, text);
 }
 
 struct FromHexCase {

@@ -1,6 +1,6 @@
 #include "vesk/core/emitter.hpp"
 #include "vesk/core/parser.hpp"
-#include "vesk/core/parser_detail.hpp"
+#include "parser_detail.hpp"
 
 #include "scene_gen.hpp"
 
@@ -138,8 +138,8 @@ edge @link { from: @hero; to: @title; label: "goes"; arrow: end; flow: dash 400m
 
   const SceneNode& main = by_id(graph, "main");
   EXPECT_EQ(main.kind, (NodeKind{NodeKind::Group{{LayoutMode::Column{12, 24}}}}));
-  EXPECT_EQ(main.comments, std::vector<std::string>{"belongs to the group"});
-  EXPECT_EQ(main.annotations, (std::vector<Annotation>{{Annotation::Kind::Status, "wip"}}));
+  EXPECT_EQ(main.comments, List<std::string>{"belongs to the group"});
+  EXPECT_EQ(main.annotations, (List<Annotation>{{Annotation::Kind::Status, "wip"}}));
 
   const SceneNode& hero = by_id(graph, "hero");
   EXPECT_EQ(hero.kind, (NodeKind{NodeKind::Rect{320, 180}}));
@@ -152,7 +152,7 @@ edge @link { from: @hero; to: @title; label: "goes"; arrow: end; flow: dash 400m
   EXPECT_TRUE(hero.comments.empty());
 
   EXPECT_EQ(by_id(graph, "title").kind, NodeKind{NodeKind::Text{"Hello"}});
-  EXPECT_EQ(by_id(graph, "title").style.font, (FontSpec{"Inter", 400, 24}));
+  EXPECT_EQ(by_id(graph, "title").style->font, (FontSpec{"Inter", 400, 24}));
   EXPECT_EQ(by_id(graph, "title").constraints.size(), 1u);
   EXPECT_EQ(by_id(graph, "dot").kind, (NodeKind{NodeKind::Ellipse{4, 50}}));
   EXPECT_EQ(by_id(graph, "line").kind, NodeKind{NodeKind::Path{}});
@@ -165,7 +165,7 @@ edge @link { from: @hero; to: @title; label: "goes"; arrow: end; flow: dash 400m
   EXPECT_EQ(link.label, "goes");
   EXPECT_EQ(link.arrow, ArrowKind::End);
   EXPECT_EQ(link.flow, (FlowAnim{FlowKind::Dash, 400}));
-  EXPECT_EQ(link.annotations, (std::vector<Annotation>{{Annotation::Kind::Accept, "visible"}}));
+  EXPECT_EQ(link.annotations, (List<Annotation>{{Annotation::Kind::Accept, "visible"}}));
 }
 
 TEST(DocumentTest, CrlfLineEnds) {
@@ -186,7 +186,7 @@ TEST(DocumentTest, CrlfLineEnds) {
   EXPECT_EQ(a.imports, b.imports);
   EXPECT_EQ(a.edges[0].from, b.edges[0].from);
   EXPECT_EQ(b.node(2).constraints.size(), 1u);
-  EXPECT_EQ(b.node(1).comments, std::vector<std::string>{"c"});
+  EXPECT_EQ(b.node(1).comments, List<std::string>{"c"});
   // A CRLF between a head and its brace still fails.
   EXPECT_EQ(parse_document("rect @r\r\n{ }").error(), kNode);
 }
@@ -228,9 +228,9 @@ TEST(DocumentTest, CommentAttachment) {
       "\n#   spaced  \r\nellipse @e { }\n"
       "# lost before a constraint\n@r -> absolute: 1, 1\n# lost before a skipped line\nnothing here\n"
       "text @t { }\n# trailing\n");
-  EXPECT_EQ(by_id(graph, "r").comments, (std::vector<std::string>{"a", "b"}));
-  EXPECT_EQ(by_id(graph, "g").comments, std::vector<std::string>{"kept"});
-  EXPECT_EQ(by_id(graph, "e").comments, (std::vector<std::string>{"for the next node", "spaced"}));
+  EXPECT_EQ(by_id(graph, "r").comments, (List<std::string>{"a", "b"}));
+  EXPECT_EQ(by_id(graph, "g").comments, List<std::string>{"kept"});
+  EXPECT_EQ(by_id(graph, "e").comments, (List<std::string>{"for the next node", "spaced"}));
   EXPECT_TRUE(by_id(graph, "t").comments.empty());
 }
 
@@ -321,9 +321,9 @@ TEST(DocumentTest, NonAsciiStaysOnCharacterBoundaries) {
   const auto graph = parse_ok(
       "# ünïcödé comment\u00A0\nrect @Ωmega { ## 注意: 中文\n fill: #fff }\n"
       "text @τ \"日本語\" { }\n@Ωmega -> center_in: τ\n\u2003\u3000rect @after { }\nélan stray line\n");
-  EXPECT_EQ(by_id(graph, "Ωmega").comments, std::vector<std::string>{"ünïcödé comment"});
+  EXPECT_EQ(by_id(graph, "Ωmega").comments, List<std::string>{"ünïcödé comment"});
   EXPECT_EQ(by_id(graph, "Ωmega").annotations,
-            (std::vector<Annotation>{{Annotation::Kind::Description, "注意: 中文"}}));
+            (List<Annotation>{{Annotation::Kind::Description, "注意: 中文"}}));
   EXPECT_EQ(by_id(graph, "τ").kind, NodeKind{NodeKind::Text{"日本語"}});
   EXPECT_EQ(by_id(graph, "Ωmega").constraints.size(), 1u);
   EXPECT_EQ(graph.node_count(), 4u);
@@ -350,7 +350,7 @@ TEST(DocumentTest, GeneratedScenesParse) {
       animations += node.animations.size();
       annotations += node.annotations.size();
       comments += node.comments.size();
-      shadows += node.style.shadow.has_value();
+      shadows += node.style->shadow.has_value();
     }
     for (bool seen : kinds) EXPECT_TRUE(seen) << "seed " << seed;
     EXPECT_GT(constraints, 0u);

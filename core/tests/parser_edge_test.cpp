@@ -1,4 +1,4 @@
-#include "vesk/core/parser_detail.hpp"
+#include "parser_detail.hpp"
 
 #include <gtest/gtest.h>
 

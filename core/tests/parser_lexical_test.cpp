@@ -1,4 +1,4 @@
-#include "vesk/core/parser_detail.hpp"
+#include "parser_detail.hpp"
 
 #include <gtest/gtest.h>
 
@@ -354,7 +354,7 @@ TEST(AnnotationTest, Failures) {
 TEST(LeadingCommentsTest, CollectsTrimmedLines) {
   struct Case {
     std::string_view input;
-    std::vector<std::string> comments;
+    vesk_core::model::List<std::string> comments;
     std::string_view rest;
   };
   const Case cases[] = {

@@ -1,5 +1,5 @@
 #include "vesk/core/parser.hpp"
-#include "vesk/core/parser_detail.hpp"
+#include "parser_detail.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +11,25 @@ using namespace vesk_core::model;
 
 namespace {
 
-std::optional<ParsedNode> parse(std::string_view text, std::string* rest = nullptr) {
+// One block read under the root of a fresh graph.
+struct Parsed {
+  SceneGraph graph;
+  NodeIndex index = SceneGraph::root;
+
+  const SceneNode& node() const { return graph.node(index); }
+  std::vector<NodeIndex> children() const { return graph.children(index); }
+  // Child `i` of the block, or of `parent`.
+  const SceneNode& child(std::size_t i) const { return graph.node(children().at(i)); }
+};
+
+std::optional<Parsed> parse(std::string_view text, std::string* rest = nullptr) {
   Input in = text;
-  auto node = parse_node(in);
+  std::optional<Parsed> parsed(std::in_place);
+  const auto index = parse_node(in, parsed->graph, SceneGraph::root);
   if (rest) *rest = std::string(in);
-  return node;
+  if (!index) return std::nullopt;
+  parsed->index = *index;
+  return parsed;
 }
 
 std::string anon(std::uint64_t n) { return "_anon_" + std::to_string(n); }
@@ -43,7 +57,7 @@ TEST(NodeBlockTest, KindsAndDefaults) {
     std::string rest;
     const auto node = parse(c.input, &rest);
     ASSERT_TRUE(node) << c.input;
-    EXPECT_EQ(node->kind, c.kind) << c.input;
+    EXPECT_EQ(node->node().kind, c.kind) << c.input;
     EXPECT_EQ(rest, "") << c.input;
   }
 }
@@ -69,26 +83,27 @@ TEST(NodeBlockTest, BodyItems) {
       "  text \"t\" {}\n"
       "}");
   ASSERT_TRUE(node);
-  EXPECT_EQ(node->id.resolve(), "g");
-  EXPECT_EQ(node->style.fill, Paint::solid(Color{1, 1, 1, 1}));
-  EXPECT_EQ(node->style.corner_radius, 4);
-  EXPECT_EQ(node->style.opacity, 0.5f);
-  ASSERT_EQ(node->use_styles.size(), 3u);
-  EXPECT_EQ(node->use_styles[0].resolve(), "a");
-  EXPECT_EQ(node->use_styles[1].resolve(), "b");
-  EXPECT_EQ(node->use_styles[2].resolve(), "a");
-  ASSERT_EQ(node->annotations.size(), 2u);
-  EXPECT_EQ(node->annotations[0], (Annotation{Annotation::Kind::Description, "inline note"}));
-  EXPECT_EQ(node->annotations[1], (Annotation{Annotation::Kind::Status, "wip"}));
-  ASSERT_EQ(node->animations.size(), 1u);
-  EXPECT_EQ(node->animations[0].scale, 2);
-  ASSERT_EQ(node->children.size(), 3u);
-  EXPECT_EQ(node->children[0].id.resolve(), "child");
-  EXPECT_EQ(node->children[1].id.resolve(), "generic");
-  EXPECT_EQ(node->children[1].kind, NodeKind{NodeKind::Generic{}});
-  EXPECT_EQ(node->children[2].kind, NodeKind{NodeKind::Text{"t"}});
-  EXPECT_TRUE(node->comments.empty());
-  EXPECT_TRUE(node->constraints.empty());
+  const SceneNode& g = node->node();
+  EXPECT_EQ(g.id.resolve(), "g");
+  EXPECT_EQ(g.style->fill, Paint::solid(Color{1, 1, 1, 1}));
+  EXPECT_EQ(g.style->corner_radius, 4);
+  EXPECT_EQ(g.style->opacity, 0.5f);
+  ASSERT_EQ(g.use_styles.size(), 3u);
+  EXPECT_EQ(g.use_styles[0].resolve(), "a");
+  EXPECT_EQ(g.use_styles[1].resolve(), "b");
+  EXPECT_EQ(g.use_styles[2].resolve(), "a");
+  ASSERT_EQ(g.annotations.size(), 2u);
+  EXPECT_EQ(g.annotations[0], (Annotation{Annotation::Kind::Description, "inline note"}));
+  EXPECT_EQ(g.annotations[1], (Annotation{Annotation::Kind::Status, "wip"}));
+  ASSERT_EQ(g.animations.size(), 1u);
+  EXPECT_EQ(g.animations[0].scale, 2);
+  ASSERT_EQ(node->children().size(), 3u);
+  EXPECT_EQ(node->child(0).id.resolve(), "child");
+  EXPECT_EQ(node->child(1).id.resolve(), "generic");
+  EXPECT_EQ(node->child(1).kind, NodeKind{NodeKind::Generic{}});
+  EXPECT_EQ(node->child(2).kind, NodeKind{NodeKind::Text{"t"}});
+  EXPECT_TRUE(g.comments.empty());
+  EXPECT_TRUE(g.constraints.empty());
 }
 
 TEST(NodeBlockTest, ChildHeads) {
@@ -97,7 +112,7 @@ TEST(NodeBlockTest, ChildHeads) {
     const std::string text = "group {" + std::string(body) + "}";
     const auto node = parse(text);
     ASSERT_TRUE(node) << text;
-    EXPECT_EQ(node->children.size(), 1u) << text;
+    EXPECT_EQ(node->children().size(), 1u) << text;
   }
 }
 
@@ -118,11 +133,12 @@ TEST(NodeBlockTest, GeneratedIdsFollowHeadOrder) {
   const id::IdNumbering numbering;
   const auto node = parse("group { rect { } @named { } ellipse { group { } } }");
   ASSERT_TRUE(node);
-  EXPECT_EQ(node->id.resolve(), anon(0));
-  EXPECT_EQ(node->children[0].id.resolve(), anon(1));
-  EXPECT_EQ(node->children[1].id.resolve(), "named");
-  EXPECT_EQ(node->children[2].id.resolve(), anon(2));
-  EXPECT_EQ(node->children[2].children[0].id.resolve(), anon(3));
+  EXPECT_EQ(node->node().id.resolve(), anon(0));
+  EXPECT_EQ(node->child(0).id.resolve(), anon(1));
+  EXPECT_EQ(node->child(1).id.resolve(), "named");
+  EXPECT_EQ(node->child(2).id.resolve(), anon(2));
+  const NodeIndex third = node->children()[2];
+  EXPECT_EQ(node->graph.node(node->graph.children(third).at(0)).id.resolve(), anon(3));
 
   // A failed block has still used its numbers.
   EXPECT_FALSE(parse("group { rect { fill: x } }"));
@@ -154,46 +170,56 @@ TEST(NodeBlockTest, NestingIsBounded) {
   EXPECT_EQ(deep.error(), message);
 }
 
-TEST(NodeBlockTest, DeepTreeIsFreedWithoutRecursion) {
+TEST(NodeBlockTest, DeepGraphIsFreedWithoutRecursion) {
   // Built by hand: far deeper than the parser allows.
-  auto root = std::make_unique<ParsedNode>(NodeId::intern("deep"));
-  ParsedNode* at = root.get();
-  for (int i = 0; i < 100000; ++i) {
-    at->children.emplace_back(NodeId::intern("deep"));
-    at = &at->children.back();
-  }
-  root.reset();
+  auto graph = std::make_unique<SceneGraph>();
+  NodeIndex at = SceneGraph::root;
+  for (int i = 0; i < 100000; ++i) at = graph->add_node(at, NodeId::intern("deep"), NodeKind{NodeKind::Group{}});
+  EXPECT_EQ(graph->node_count(), 100001u);
+  graph.reset();
   SUCCEED();
 }
 
-TEST(InsertNodeTest, PreOrderAndMovedFields) {
-  auto node = parse(
-      "group @a { rect @b { rect @c { } } fill: #fff\n ## tag: x\n anim :press {} use: s "
-      "ellipse @d { } }");
-  ASSERT_TRUE(node);
-  ParsedNode record = std::move(*node);
-  record.comments = {"one", "two"};
-  record.constraints.push_back(Constraint{Constraint::FillParent{3}});
+TEST(NodeBlockTest, ReadInPreOrderUnderItsParent) {
   SceneGraph graph;
-  insert_node_recursive(graph, SceneGraph::root, std::move(record));
+  const NodeIndex holder = graph.add_node(SceneGraph::root, NodeId::intern("holder"), NodeKind{NodeKind::Group{}});
+  graph.node(holder).comments = {"one", "two"};
+  Input in =
+      "group @a { rect @b { rect @c { } } fill: #fff\n ## tag: x\n anim :press {} use: s "
+      "ellipse @d { } }";
+  NodeReader reader;
+  const auto index = reader.read(in, graph, holder, 2);
+  ASSERT_TRUE(index);
+  EXPECT_EQ(*index, 2u);
+  EXPECT_TRUE(in.empty());
 
-  ASSERT_EQ(graph.node_count(), 5u);
-  const char* order[] = {"root", "a", "b", "c", "d"};
-  for (NodeIndex i = 0; i < 5; ++i) EXPECT_EQ(graph.node(i).id.resolve(), order[i]);
+  ASSERT_EQ(graph.node_count(), 6u);
+  const char* order[] = {"root", "holder", "a", "b", "c", "d"};
+  for (NodeIndex i = 0; i < 6; ++i) EXPECT_EQ(graph.node(i).id.resolve(), order[i]);
   EXPECT_EQ(graph.children(0), std::vector<NodeIndex>{1});
-  EXPECT_EQ(graph.children(1), (std::vector<NodeIndex>{2, 4}));
-  EXPECT_EQ(graph.children(2), std::vector<NodeIndex>{3});
+  EXPECT_EQ(graph.children(1), std::vector<NodeIndex>{2});
+  EXPECT_EQ(graph.children(2), (std::vector<NodeIndex>{3, 5}));
+  EXPECT_EQ(graph.children(3), std::vector<NodeIndex>{4});
+  EXPECT_EQ(graph.get_by_id(NodeId::intern("d")), &graph.node(5));
 
-  const SceneNode& a = graph.node(1);
+  const SceneNode& a = graph.node(2);
   EXPECT_EQ(a.kind, NodeKind{NodeKind::Group{}});
-  EXPECT_EQ(a.style.fill, Paint::solid(Color{1, 1, 1, 1}));
-  EXPECT_EQ(a.comments, (std::vector<std::string>{"one", "two"}));
-  ASSERT_EQ(a.constraints.size(), 1u);
+  EXPECT_EQ(a.style->fill, Paint::solid(Color{1, 1, 1, 1}));
+  EXPECT_TRUE(a.comments.empty());
+  EXPECT_EQ(graph.node(holder).comments, (List<std::string>{"one", "two"}));
   ASSERT_EQ(a.annotations.size(), 1u);
   ASSERT_EQ(a.animations.size(), 1u);
   ASSERT_EQ(a.use_styles.size(), 1u);
   EXPECT_EQ(a.use_styles[0].resolve(), "s");
-  EXPECT_TRUE(graph.node(2).comments.empty());
+  EXPECT_EQ(graph.node(3).kind, (NodeKind{NodeKind::Rect{100, 100}}));
+
+  // The reader keeps nothing from one block to the next; the nesting bound
+  // counts from the depth it is given.
+  Input second = "rect @e { }";
+  ASSERT_TRUE(reader.read(second, graph, SceneGraph::root));
+  EXPECT_EQ(graph.children(0), (std::vector<NodeIndex>{1, 6}));
+  Input too_deep = "rect @f { }";
+  EXPECT_FALSE(reader.read(too_deep, graph, SceneGraph::root, kMaxNestingDepth + 1));
 }
 
 }  // namespace

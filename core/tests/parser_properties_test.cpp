@@ -1,4 +1,4 @@
-#include "vesk/core/parser_detail.hpp"
+#include "parser_detail.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@ using namespace vesk_core::model;
 namespace {
 
 struct Target {
-  Style style;
-  SmallVec<NodeId> uses;
+  NodeStyle style;
+  List<NodeId> uses;
   std::optional<float> width, height;
   LayoutMode layout;
 };
@@ -44,33 +44,33 @@ TEST(NodePropertyTest, Values) {
          ASSERT_EQ(t.uses.size(), 1u);
          EXPECT_EQ(t.uses[0].resolve(), "card");
        }, "x"},
-      {"fill: #f00", [](const Target& t) { EXPECT_EQ(t.style.fill, solid(1, 0, 0)); }, ""},
-      {"bg: #000 ;", [](const Target& t) { EXPECT_EQ(t.style.fill, solid(0, 0, 0)); }, ""},
+      {"fill: #f00", [](const Target& t) { EXPECT_EQ(t.style->fill, solid(1, 0, 0)); }, ""},
+      {"bg: #000 ;", [](const Target& t) { EXPECT_EQ(t.style->fill, solid(0, 0, 0)); }, ""},
       {"bg: #fff corner=8 shadow=(0,2,4,#00000080)", [](const Target& t) {
-         EXPECT_EQ(t.style.fill, solid(1, 1, 1));
-         EXPECT_EQ(t.style.corner_radius, 8);
-         EXPECT_EQ(t.style.shadow, (Shadow{0, 2, 4, Color{0, 0, 0, 128 / 255.0f}}));
+         EXPECT_EQ(t.style->fill, solid(1, 1, 1));
+         EXPECT_EQ(t.style->corner_radius, 8);
+         EXPECT_EQ(t.style->shadow, (Shadow{0, 2, 4, Color{0, 0, 0, 128 / 255.0f}}));
        }, ""},
       {"bg: #fff shadow=(1,1,1,#000) corner=2 corner=3", [](const Target& t) {
-         EXPECT_EQ(t.style.corner_radius, 3);
-         EXPECT_TRUE(t.style.shadow);
+         EXPECT_EQ(t.style->corner_radius, 3);
+         EXPECT_TRUE(t.style->shadow);
        }, ""},
       {"stroke: #333 2", [](const Target& t) {
-         EXPECT_EQ(t.style.stroke, (Stroke{solid(0.2f, 0.2f, 0.2f), 2}));
+         EXPECT_EQ(t.style->stroke, (Stroke{solid(0.2f, 0.2f, 0.2f), 2}));
        }, ""},
-      {"corner: 4", [](const Target& t) { EXPECT_EQ(t.style.corner_radius, 4); }, ""},
-      {"opacity: 2", [](const Target& t) { EXPECT_EQ(t.style.opacity, 2); }, ""},
-      {"opacity: -1", [](const Target& t) { EXPECT_EQ(t.style.opacity, -1); }, ""},
+      {"corner: 4", [](const Target& t) { EXPECT_EQ(t.style->corner_radius, 4); }, ""},
+      {"opacity: 2", [](const Target& t) { EXPECT_EQ(t.style->opacity, 2); }, ""},
+      {"opacity: -1", [](const Target& t) { EXPECT_EQ(t.style->opacity, -1); }, ""},
       {"font: \"Mono\" 700 12", [](const Target& t) {
-         EXPECT_EQ(t.style.font, (FontSpec{"Mono", 700, 12}));
+         EXPECT_EQ(t.style->font, (FontSpec{"Mono", 700, 12}));
        }, ""},
-      {"font: bold", [](const Target& t) { EXPECT_EQ(t.style.font, (FontSpec{"Inter", 400, 14})); },
+      {"font: bold", [](const Target& t) { EXPECT_EQ(t.style->font, (FontSpec{"Inter", 400, 14})); },
        "bold"},
-      {"Fill: #fff", [](const Target& t) { EXPECT_FALSE(t.style.fill); }, ""},
-      {"text_size: 12 }", [](const Target& t) { EXPECT_TRUE(t.style.empty()); }, "}"},
-      {"rect: x;y", [](const Target& t) { EXPECT_TRUE(t.style.empty()); }, "y"},
-      {"shadow: whatever # not a comment\n", [](const Target& t) { EXPECT_TRUE(t.style.empty()); }, ""},
-      {"fill: #fff # trailing", [](const Target& t) { EXPECT_TRUE(t.style.fill); }, " # trailing"},
+      {"Fill: #fff", [](const Target& t) { EXPECT_FALSE(t.style->fill); }, ""},
+      {"text_size: 12 }", [](const Target& t) { EXPECT_TRUE(t.style->empty()); }, "}"},
+      {"rect: x;y", [](const Target& t) { EXPECT_TRUE(t.style->empty()); }, "y"},
+      {"shadow: whatever # not a comment\n", [](const Target& t) { EXPECT_TRUE(t.style->empty()); }, ""},
+      {"fill: #fff # trailing", [](const Target& t) { EXPECT_TRUE(t.style->fill); }, " # trailing"},
   };
   for (const Case& c : cases) {
     Target t;

@@ -257,7 +257,7 @@ TEST(RoundTripTest, SceneGeneratorDocumentsReachAFixedPointInOneStep) {
 
 TEST(RoundTripTest, AnnotationsFromTextSurviveFormatting) {
   using K = Annotation::Kind;
-  const std::pair<const char*, std::vector<Annotation>> cases[] = {
+  const std::pair<const char*, List<Annotation>> cases[] = {
       {"## he said \"hi\"", {{K::Description, "he said \"hi\""}}},
       {"## note: a \"b\" c", {{K::Description, "note: a \"b\" c"}}},
       {"## note: x \"y\"; ## tag: z", {{K::Description, "note: x \"y\""}, {K::Tag, "z"}}},
@@ -320,7 +320,7 @@ TEST(RoundTripTest, AnnotationsFromTheModelReadBack) {
     auto back = parser::parse_document(written);
     ASSERT_TRUE(back.ok()) << written;
     const auto& read = back.value().get_by_id(NodeId::intern("n"))->annotations;
-    EXPECT_EQ(read, (std::vector<Annotation>{{annotation.kind, text}, {K::Tag, "after"}})) << written;
+    EXPECT_EQ(read, (List<Annotation>{{annotation.kind, text}, {K::Tag, "after"}})) << written;
   }
 }
 

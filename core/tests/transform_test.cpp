@@ -36,8 +36,8 @@ std::vector<std::string> names(const List& list) {
   return out;
 }
 
-SmallVec<NodeId> ids(std::initializer_list<const char*> list) {
-  SmallVec<NodeId> out;
+List<NodeId> ids(std::initializer_list<const char*> list) {
+  List<NodeId> out;
   for (const char* n : list) out.push_back(id(n));
   return out;
 }
@@ -152,7 +152,7 @@ TEST(HoistStylesTest, GroupsAreNumberedByLowestNodeIndex) {
     const float opacities[] = {0.75f, 0.5f, 0.25f, 0.5f, 0.75f, 0.25f, 1.0f, 1.5f};
     for (std::size_t i = 0; i < std::size(opacities); ++i) {
       SceneNode n = generic(numbered("n", i));
-      n.style.opacity = opacities[i];
+      n.style->opacity = opacities[i];
       at.push_back(g.add_node(g.root, std::move(n)));
     }
     hoist_styles(g);
@@ -163,8 +163,8 @@ TEST(HoistStylesTest, GroupsAreNumberedByLowestNodeIndex) {
     EXPECT_EQ(names(g.node(at[4]).use_styles), (std::vector<std::string>{"_auto_1"}));
     EXPECT_EQ(names(g.node(at[3]).use_styles), (std::vector<std::string>{"_auto_2"}));
     // 1 and 1.5 are alone in their groups: untouched.
-    EXPECT_EQ(g.node(at[6]).style.opacity, 1.0f);
-    EXPECT_EQ(g.node(at[7]).style.opacity, 1.5f);
+    EXPECT_EQ(g.node(at[6]).style->opacity, 1.0f);
+    EXPECT_EQ(g.node(at[7]).style->opacity, 1.5f);
     EXPECT_TRUE(g.node(at[7]).use_styles.empty());
   }
 }
@@ -176,10 +176,10 @@ TEST(HoistStylesTest, ExistingNamesAndDocumentStyles) {
   g.styles.emplace(id("_auto_1"), mine);
   g.styles.emplace(id("kept"), mine);
   SceneNode a = generic("a");
-  a.style.opacity = 0.5f;
+  a.style->opacity = 0.5f;
   a.use_styles = ids({"x", "_auto_1", "y"});
   SceneNode b = generic("b");
-  b.style.opacity = 0.5f;
+  b.style->opacity = 0.5f;
   const NodeIndex ia = g.add_node(g.root, std::move(a));
   g.add_node(g.root, std::move(b));
 
@@ -194,7 +194,7 @@ TEST(HoistStylesTest, ExistingNamesAndDocumentStyles) {
 
 TEST(HoistStylesTest, SkipsRootEmptyStylesSingletonsAndEdges) {
   SceneGraph g;
-  g.node(g.root).style.opacity = 0.5f;  // the root joins like any node with a style
+  g.node(g.root).style->opacity = 0.5f;  // the root joins like any node with a style
   const NodeIndex plain1 = g.add_node(g.root, generic("p1"));
   const NodeIndex plain2 = g.add_node(g.root, generic("p2"));
   SceneNode alone = generic("alone");
@@ -209,7 +209,7 @@ TEST(HoistStylesTest, SkipsRootEmptyStylesSingletonsAndEdges) {
   hoist_styles(g);
 
   EXPECT_TRUE(g.styles.empty());
-  EXPECT_EQ(g.node(g.root).style.opacity, 0.5f);
+  EXPECT_EQ(g.node(g.root).style->opacity, 0.5f);
   EXPECT_TRUE(g.node(g.root).use_styles.empty());
   EXPECT_TRUE(g.node(plain1).use_styles.empty() && g.node(plain2).use_styles.empty());
   EXPECT_EQ(g.node(ia).style, fill_corner("#123", 1));

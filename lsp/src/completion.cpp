@@ -94,9 +94,9 @@ boost::json::array to_array(std::span<const CompletionItem> items) {
 
 // The last whitespace-separated piece of `text` (empty when there is none).
 std::string_view last_piece(std::string_view text) {
-  using vesk_core::parser::decode_utf8;
-  using vesk_core::parser::white_space;
-  text = vesk_core::parser::trim(text);
+  using vesk_core::chars::decode_utf8;
+  using vesk_core::chars::white_space;
+  text = vesk_core::chars::trim(text);
   std::size_t start = 0;
   std::size_t at = 0;
   while (at < text.size()) {
@@ -129,7 +129,7 @@ boost::json::array compute_completions(std::string_view text, std::uint32_t line
     before = text.substr(0, line_start + prefix.size());
   }
 
-  const std::string_view trimmed = vesk_core::parser::trim(prefix);
+  const std::string_view trimmed = vesk_core::chars::trim(prefix);
   if (!trimmed.empty() && trimmed.back() == ':') {
     return to_array(values_for(last_piece(trimmed.substr(0, trimmed.size() - 1))));
   }

@@ -11,6 +11,8 @@
 #include <boost/json/array.hpp>
 #include <boost/json/object.hpp>
 
+#include <malloc.h>
+
 #include <csignal>
 #include <cstdio>
 #include <system_error>
@@ -107,6 +109,11 @@ json::value VeskLanguageServer::completion(const protocol::PositionParams& p) {
 int run_stdio() {
   // A closed standard output must not end the process; writes then fail quietly.
   std::signal(SIGPIPE, SIG_IGN);
+  // Keep freed memory for the next change rather than giving it back: each
+  // change is read twice and replaces a graph and a text, and faulting the
+  // same megabytes in again costs more than reading them.
+  ::mallopt(M_MMAP_THRESHOLD, 4 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 16 << 20);
   transport::FdSource input(STDIN_FILENO);
   transport::FdSink output(STDOUT_FILENO);
   try {

@@ -18,10 +18,10 @@ namespace {
 
 using protocol::SymbolKind;
 using vesk_core::model::NodeKind;
-using vesk_core::parser::ident_char;
-using vesk_core::parser::span_of;
-using vesk_core::parser::trim;
-using vesk_core::parser::white_space;
+using vesk_core::chars::ident_char;
+using vesk_core::chars::span_of;
+using vesk_core::chars::trim;
+using vesk_core::chars::white_space;
 
 constexpr std::string_view kNodeKeywords[] = {"group", "rect", "ellipse", "path", "text"};
 constexpr std::string_view kAnonPrefix = "_anon_";

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace vesk_core::parser {
+namespace vesk_core::chars {
 
 // Space and tab only.
 inline bool blank(char32_t c) { return c == ' ' || c == '\t'; }
@@ -38,4 +38,4 @@ std::size_t span_of(std::string_view text, Pred pred) {
 // `text` without its leading and trailing white_space characters.
 std::string_view trim(std::string_view text);
 
-}  // namespace vesk_core::parser
+}  // namespace vesk_core::chars
