@@ -13,7 +13,7 @@
 // `vesk-lsp --format` process on the same text.
 
 #include "diagnostics.hpp"
-#include "scene_gen.hpp"
+#include "vesk/testing/scene_gen.hpp"
 #include "server.hpp"
 #include "service.hpp"
 #include "transport.hpp"
@@ -306,7 +306,7 @@ std::pair<int, int> last_id_position(const std::string& text) {
 
 int run_latency(const std::string& binary, int runs) {
   constexpr std::size_t kLatencyBytes = 1000 * 1000;
-  const std::string text = vesk_bench::generate_scene(kLatencyBytes, 1);
+  const std::string text = vesk_testing::generate_scene(kLatencyBytes, 1);
   const auto [hover_line, hover_col] = last_id_position(text);
   const int last_line = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
   std::printf("document: %zu bytes, %d lines; hover at %d:%d, completion at %d:0; %d runs\n", text.size(), last_line,
@@ -384,7 +384,7 @@ int main(int argc, char** argv) {
   }
   const std::string binary = argc > 1 ? argv[1] : VESK_LSP_BINARY;
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-  const std::string text = vesk_bench::generate_scene(kDocumentBytes, 1);
+  const std::string text = vesk_testing::generate_scene(kDocumentBytes, 1);
   const Messages m = build(text);
   const int messages = kChanges + 2;
   std::printf("document: %zu bytes, %d lines; %d didChange messages (%.1f MB framed) + hover + completion; %d runs\n",

@@ -11,7 +11,7 @@
 #include "symbols.hpp"
 #include "transport.hpp"
 
-#include "scene_gen.hpp"
+#include "vesk/testing/scene_gen.hpp"
 #include "vesk/core/format.hpp"
 #include "vesk/core/id.hpp"
 #include "vesk/core/parser.hpp"
@@ -202,7 +202,7 @@ TEST(Limits, HugeDocumentThroughFormat) {
   // The sanitizer build runs several times slower; a smaller document still
   // crosses every buffer growth step that matters.
   const std::size_t size = kSanitized ? 8u * 1024 * 1024 : 50u * 1024 * 1024;
-  const std::string text = vesk_bench::generate_scene(size, 7);
+  const std::string text = vesk_testing::generate_scene(size, 7);
   ASSERT_GE(text.size(), size * 9 / 10);
   const auto r = run_process({kBinary, "--format"}, text, ProcessOptions{std::chrono::seconds(300)});
   ASSERT_FALSE(r.timed_out);

@@ -1,10 +1,10 @@
-#include "scene_gen.hpp"
+#include "vesk/testing/scene_gen.hpp"
 
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
-namespace vesk_bench {
+namespace vesk_testing {
 
 namespace {
 
@@ -368,4 +368,4 @@ std::string generate_scene(std::size_t target_bytes, unsigned seed) {
   return Writer(target_bytes, seed).run();
 }
 
-}  // namespace vesk_bench
+}  // namespace vesk_testing
