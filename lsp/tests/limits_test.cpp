@@ -2,19 +2,19 @@
 // announced length, many documents and long sessions.
 
 #include "completion.hpp"
-#include "frames.hpp"
 #include "hover.hpp"
 #include "lsp_client.hpp"
 #include "server.hpp"
 #include "service.hpp"
-#include "subprocess.hpp"
 #include "symbols.hpp"
 #include "transport.hpp"
 
-#include "vesk/testing/scene_gen.hpp"
 #include "vesk/core/format.hpp"
 #include "vesk/core/id.hpp"
 #include "vesk/core/parser.hpp"
+#include "vesk/testing/frames.hpp"
+#include "vesk/testing/process.hpp"
+#include "vesk/testing/scene_gen.hpp"
 
 #include <boost/json/array.hpp>
 #include <boost/json/object.hpp>
@@ -46,8 +46,10 @@ namespace vesk_lsp::testing {
 namespace {
 
 namespace json = boost::json;
-using vesk_test::ProcessOptions;
-using vesk_test::run_process;
+using vesk_testing::frame;
+using vesk_testing::parse_frames;
+using vesk_testing::ProcessOptions;
+using vesk_testing::run_process;
 
 const std::string kBinary = VESK_LSP_BINARY;
 constexpr std::string_view kNodeMessage = "Node parse error: Parsing Error: ContextError { context: [], cause: None }";
@@ -61,7 +63,7 @@ constexpr bool kSanitized = false;
 #endif
 
 struct Measured {
-  vesk_test::ProcessResult result;
+  vesk_testing::ProcessResult result;
   long peak_rss_kb = -1;
 };
 
