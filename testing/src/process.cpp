@@ -1,5 +1,7 @@
 #include "vesk/testing/process.hpp"
 
+#include "fd_io.hpp"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -88,18 +90,7 @@ void Child::close_in() { close_fd(in_); }
 void Child::close_out() { close_fd(out_); }
 void Child::close_err() { close_fd(err_); }
 
-bool Child::write(std::string_view bytes) {
-  while (!bytes.empty()) {
-    if (in_ < 0) return false;
-    const ssize_t n = ::write(in_, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
+bool Child::write(std::string_view bytes) { return in_ >= 0 && vesk_lsp::fd_io::write_all(in_, bytes); }
 
 int Child::wait() {
   if (status_) return *status_;
