@@ -47,6 +47,7 @@ namespace {
 
 namespace json = boost::json;
 using vesk_testing::frame;
+using vesk_testing::nested_groups;
 using vesk_testing::parse_frames;
 using vesk_testing::ProcessOptions;
 using vesk_testing::run_process;
@@ -75,14 +76,6 @@ Measured run_measured(const std::string& input, std::chrono::milliseconds timeou
   std::ifstream in(file);
   in >> m.peak_rss_kb;
   return m;
-}
-
-std::string nested_groups(std::size_t depth) {
-  std::string text;
-  text.reserve(depth * 14);
-  for (std::size_t i = 0; i < depth; ++i) text += "group @g {\n";
-  for (std::size_t i = 0; i < depth; ++i) text += "}\n";
-  return text;
 }
 
 std::string message(const json::object& m) { return frame(json::serialize(m)); }
@@ -165,7 +158,7 @@ TEST(Limits, FeaturesAtExtremePositions) {
 }
 
 TEST(Limits, DeepNestingThroughFormat) {
-  const auto r = run_process({kBinary, "--format"}, nested_groups(100000), ProcessOptions{std::chrono::seconds(120)});
+  const auto r = run_process({kBinary, "--format"}, nested_groups(100000, "g"), ProcessOptions{std::chrono::seconds(120)});
   ASSERT_FALSE(r.timed_out);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
@@ -176,7 +169,7 @@ TEST(Limits, DeepNestingThroughFormat) {
 // its text, deep inside it too, and the server stays up.
 TEST(Limits, DeepNestingThroughDidOpen) {
   const json::value symbol_params = json::object{{"textDocument", json::object{{"uri", kUri}}}};
-  const std::string input = initialize() + did_open(kUri, nested_groups(100000)) +
+  const std::string input = initialize() + did_open(kUri, nested_groups(100000, "g")) +
                             request(1, "textDocument/hover", position(kUri, 0, 0)) +
                             request(2, "textDocument/completion", position(kUri, 99999, 10)) +
                             request(3, "textDocument/documentSymbol", symbol_params) +
