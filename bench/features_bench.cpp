@@ -10,7 +10,7 @@
 #include "vesk/core/model.hpp"
 #include "vesk/core/parser.hpp"
 
-#include "scene_gen.hpp"
+#include "vesk/testing/scene_gen.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -31,7 +31,7 @@ struct Document {
   std::uint32_t last_line = 0;
 };
 
-std::string make_text(std::size_t bytes) { return vesk_bench::generate_scene(bytes, 1); }
+std::string make_text(std::size_t bytes) { return vesk_testing::generate_scene(bytes, 1); }
 
 Document make_document(std::size_t bytes) {
   Document doc;

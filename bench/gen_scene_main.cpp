@@ -1,5 +1,5 @@
 // vesk-gen-scene BYTES [SEED]: writes a generated document to stdout.
-#include "scene_gen.hpp"
+#include "vesk/testing/scene_gen.hpp"
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +24,6 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  const std::string text = vesk_bench::generate_scene(static_cast<std::size_t>(bytes), static_cast<unsigned>(seed));
+  const std::string text = vesk_testing::generate_scene(static_cast<std::size_t>(bytes), static_cast<unsigned>(seed));
   return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() ? 0 : 1;
 }

@@ -1,51 +1,21 @@
 // Peer for the format comparison: a general JSON round trip of a document
 // (parse stdin with Boost.JSON, serialise it to stdout). Input is read and
-// output written with the same plain read/write loops as `vesk-lsp --format`;
-// the parsed value lives in one monotonic resource, Boost.JSON's fastest set-up
-// for a parse that is dropped whole.
+// output written by the same loops as `vesk-lsp --format` (fd_io), the input
+// buffer starting at 1 MiB and doubling, without format mode's size hint and
+// huge-page advice; the parsed value lives in one monotonic resource,
+// Boost.JSON's fastest set-up for a parse that is dropped whole.
+#include "fd_io.hpp"
+
 #include <boost/json.hpp>
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <string>
 
-namespace {
-
-bool read_all(int fd, std::string& text) {
-  std::size_t size = 0;
-  text.resize(1 << 20);
-  for (;;) {
-    if (size == text.size()) text.resize(text.size() * 2);
-    const ssize_t n = ::read(fd, text.data() + size, text.size() - size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) break;
-    size += static_cast<std::size_t>(n);
-  }
-  text.resize(size);
-  return true;
-}
-
-bool write_all(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-}  // namespace
+using vesk_lsp::fd_io::read_all;
+using vesk_lsp::fd_io::write_all;
 
 int main() {
-  std::string text;
+  std::string text(1 << 20, '\0');
   if (!read_all(0, text)) {
     std::perror("json_peer: read");
     return 1;

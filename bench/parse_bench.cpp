@@ -1,5 +1,5 @@
 // Parse throughput on generated documents.
-#include "scene_gen.hpp"
+#include "vesk/testing/scene_gen.hpp"
 #include "vesk/core/parser.hpp"
 
 #include <benchmark/benchmark.h>
@@ -9,7 +9,7 @@
 namespace {
 
 void BM_ParseDocument(benchmark::State& state) {
-  const std::string text = vesk_bench::generate_scene(static_cast<std::size_t>(state.range(0)), 42);
+  const std::string text = vesk_testing::generate_scene(static_cast<std::size_t>(state.range(0)), 42);
   for (auto _ : state) {
     auto result = vesk_core::parser::parse_document(text);
     if (!result.ok()) {

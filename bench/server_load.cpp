@@ -13,47 +13,43 @@
 // `vesk-lsp --format` process on the same text.
 
 #include "diagnostics.hpp"
-#include "scene_gen.hpp"
 #include "server.hpp"
 #include "service.hpp"
 #include "transport.hpp"
 #include "vesk/core/parser.hpp"
+#include "vesk/testing/frames.hpp"
+#include "vesk/testing/process.hpp"
+#include "vesk/testing/scene_gen.hpp"
 
 #include <boost/json/object.hpp>
 #include <boost/json/parse.hpp>
 #include <boost/json/serialize.hpp>
 
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 namespace json = boost::json;
 using Clock = std::chrono::steady_clock;
+using vesk_testing::Child;
+using vesk_testing::frame_json;
+using vesk_testing::FrameReader;
 
 constexpr int kChanges = 1000;
 constexpr std::size_t kDocumentBytes = 100 * 1000;
 const char* const kUri = "file:///bench/load.vesk";
-
-std::string frame(const json::value& v) {
-  const std::string body = json::serialize(v);
-  return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
 
 json::value position(int line, int character) {
   return json::object{{"textDocument", json::object{{"uri", kUri}}},
@@ -69,26 +65,28 @@ struct Messages {
 
 Messages build(const std::string& text) {
   Messages m;
-  m.head = frame(json::object{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"},
-                              {"params", json::object{{"capabilities", json::object{}}}}}) +
-           frame(json::object{{"jsonrpc", "2.0"}, {"method", "initialized"}, {"params", json::object{}}}) +
-           frame(json::object{{"jsonrpc", "2.0"}, {"method", "textDocument/didOpen"},
-                              {"params", json::object{{"textDocument", json::object{{"uri", kUri}, {"languageId", "vesk"},
-                                                                                     {"version", 1}, {"text", text}}}}}});
+  m.head = frame_json(json::object{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"},
+                                   {"params", json::object{{"capabilities", json::object{}}}}}) +
+           frame_json(json::object{{"jsonrpc", "2.0"}, {"method", "initialized"}, {"params", json::object{}}}) +
+           frame_json(json::object{
+               {"jsonrpc", "2.0"}, {"method", "textDocument/didOpen"},
+               {"params", json::object{{"textDocument", json::object{{"uri", kUri}, {"languageId", "vesk"},
+                                                                     {"version", 1}, {"text", text}}}}}});
   for (int i = 0; i < kChanges; ++i) {
     // Each change edits the text a little, as typing does.
     std::string t = text;
     t += "# edit " + std::to_string(i) + "\n";
-    m.changes += frame(json::object{
+    m.changes += frame_json(json::object{
         {"jsonrpc", "2.0"}, {"method", "textDocument/didChange"},
         {"params", json::object{{"textDocument", json::object{{"uri", kUri}, {"version", i + 2}}},
                                 {"contentChanges", json::array{json::object{{"text", t}}}}}}});
   }
   m.change_bytes = m.changes.size();
   const int last_line = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
-  m.tail = frame(json::object{{"jsonrpc", "2.0"}, {"id", 2}, {"method", "textDocument/hover"}, {"params", position(1, 2)}}) +
-           frame(json::object{{"jsonrpc", "2.0"}, {"id", 3}, {"method", "textDocument/completion"},
-                              {"params", position(last_line, 0)}});
+  m.tail = frame_json(json::object{{"jsonrpc", "2.0"}, {"id", 2}, {"method", "textDocument/hover"},
+                                   {"params", position(1, 2)}}) +
+           frame_json(json::object{{"jsonrpc", "2.0"}, {"id", 3}, {"method", "textDocument/completion"},
+                                   {"params", position(last_line, 0)}});
   return m;
 }
 
@@ -100,84 +98,44 @@ struct Figures {
 
 // Reads frames from `fd` until the answer with id 3; counts publishDiagnostics.
 bool read_until_last(int fd, int& published, Clock::time_point& last_answer) {
-  std::string buf;
-  char chunk[1 << 16];
-  for (;;) {
-    for (;;) {
-      const std::size_t end = buf.find("\r\n\r\n");
-      if (end == std::string::npos) break;
-      const std::size_t n = std::stoul(buf.substr(16, end - 16));
-      if (buf.size() < end + 4 + n) break;
-      const std::string_view body(buf.data() + end + 4, n);
-      if (body.find("\"textDocument/publishDiagnostics\"") != std::string_view::npos) ++published;
-      const bool last = body.find("\"id\":3}") != std::string_view::npos && body.find("\"method\"") == std::string_view::npos;
-      buf.erase(0, end + 4 + n);
-      if (last) {
-        last_answer = Clock::now();
-        return true;
-      }
+  FrameReader reader(fd);
+  while (const std::optional<std::string> body = reader.next()) {
+    if (body->find("\"textDocument/publishDiagnostics\"") != std::string::npos) ++published;
+    if (body->find("\"id\":3}") != std::string::npos && body->find("\"method\"") == std::string::npos) {
+      last_answer = Clock::now();
+      return true;
     }
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got <= 0) return false;
-    buf.append(chunk, static_cast<std::size_t>(got));
   }
+  return false;
 }
 
-void write_all(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n <= 0) return;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-}
-
-// One spawned process with its standard input and output as pipes.
-struct Child {
-  pid_t pid = -1;
-  int in = -1;   // the child's stdin
-  int out = -1;  // the child's stdout
-};
-
-Child spawn(const std::string& binary, const std::vector<std::string>& args) {
-  int in[2], out[2];
-  if (::pipe(in) != 0 || ::pipe(out) != 0) std::exit(2);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  for (int fd : {in[0], in[1], out[0], out[1]}) posix_spawn_file_actions_addclose(&actions, fd);
-  std::vector<char*> argv{const_cast<char*>(binary.c_str())};
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  Child c;
-  if (::posix_spawn(&c.pid, binary.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-    std::fprintf(stderr, "cannot start %s\n", binary.c_str());
+// One spawned process with its standard input and output as pipes; stderr is the bench's.
+Child spawn(const std::string& binary, std::vector<std::string> args) {
+  args.insert(args.begin(), binary);
+  try {
+    return Child(args, Child::Stderr::Inherit);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
     std::exit(2);
   }
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(in[0]);
-  ::close(out[1]);
-  c.in = in[1];
-  c.out = out[0];
-  return c;
 }
 
 Figures run_process(const std::string& binary, const Messages& m) {
-  const Child child = spawn(binary, {});
+  Child child = spawn(binary, {});
   Figures f;
   Clock::time_point start, tail_sent, last_answer;
   std::thread writer([&] {
-    write_all(child.in, m.head);
+    child.write(m.head);
     start = Clock::now();
-    write_all(child.in, m.changes);
+    child.write(m.changes);
     tail_sent = Clock::now();
-    write_all(child.in, m.tail);
+    child.write(m.tail);
   });
-  const bool ok = read_until_last(child.out, f.published, last_answer);
+  const bool ok = read_until_last(child.out(), f.published, last_answer);
   writer.join();
-  ::close(child.in);
-  ::close(child.out);
-  ::waitpid(child.pid, nullptr, 0);
+  child.close_in();
+  child.close_out();
+  child.wait();
   if (!ok) {
     std::fprintf(stderr, "the server ended before the last answer\n");
     std::exit(1);
@@ -225,45 +183,15 @@ double median(std::vector<double> v) {
 
 }  // namespace
 
-// Reads framed messages one at a time.
-class FrameReader {
- public:
-  explicit FrameReader(int fd) : fd_(fd) {}
-
-  // The next message body; exits the program if the stream ends first.
-  std::string next() {
-    for (;;) {
-      const std::size_t end = buf_.find("\r\n\r\n");
-      if (end != std::string::npos) {
-        const std::size_t n = std::stoul(buf_.substr(16, end - 16));
-        if (buf_.size() >= end + 4 + n) {
-          std::string body = buf_.substr(end + 4, n);
-          buf_.erase(0, end + 4 + n);
-          return body;
-        }
-      }
-      char chunk[1 << 16];
-      const ssize_t got = ::read(fd_, chunk, sizeof chunk);
-      if (got <= 0) {
-        std::fprintf(stderr, "the server ended before answering\n");
-        std::exit(1);
-      }
-      buf_.append(chunk, static_cast<std::size_t>(got));
-    }
+// The next body that contains `needle`; exits the program if the stream ends first.
+std::string until(FrameReader& reader, std::string_view needle) {
+  std::optional<std::string> body = reader.until(needle);
+  if (!body) {
+    std::fprintf(stderr, "the server ended before answering\n");
+    std::exit(1);
   }
-
-  // Reads until a message containing `needle`; returns its body.
-  std::string until(std::string_view needle) {
-    for (;;) {
-      std::string body = next();
-      if (body.find(needle) != std::string::npos) return body;
-    }
-  }
-
- private:
-  int fd_;
-  std::string buf_;
-};
+  return std::move(*body);
+}
 
 double seconds_since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
@@ -272,22 +200,21 @@ double format_once(const std::string& binary, const std::string& text, std::size
   const auto start = Clock::now();
   Child c = spawn(binary, {"--format"});
   std::thread writer([&] {
-    write_all(c.in, text);
-    ::close(c.in);
+    c.write(text);
+    c.close_in();
   });
   out_bytes = 0;
   char chunk[1 << 16];
   for (;;) {
-    const ssize_t got = ::read(c.out, chunk, sizeof chunk);
+    const ssize_t got = ::read(c.out(), chunk, sizeof chunk);
     if (got <= 0) break;
     out_bytes += static_cast<std::size_t>(got);
   }
   writer.join();
-  ::close(c.out);
-  int status = 0;
-  ::waitpid(c.pid, &status, 0);
+  c.close_out();
+  const int status = c.wait();
   const double t = seconds_since(start);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+  if (status != 0) {
     std::fprintf(stderr, "vesk-lsp --format failed\n");
     std::exit(1);
   }
@@ -306,7 +233,7 @@ std::pair<int, int> last_id_position(const std::string& text) {
 
 int run_latency(const std::string& binary, int runs) {
   constexpr std::size_t kLatencyBytes = 1000 * 1000;
-  const std::string text = vesk_bench::generate_scene(kLatencyBytes, 1);
+  const std::string text = vesk_testing::generate_scene(kLatencyBytes, 1);
   const auto [hover_line, hover_col] = last_id_position(text);
   const int last_line = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
   std::printf("document: %zu bytes, %d lines; hover at %d:%d, completion at %d:0; %d runs\n", text.size(), last_line,
@@ -317,51 +244,51 @@ int run_latency(const std::string& binary, int runs) {
   for (int r = 0; r < runs; ++r) format.push_back(format_once(binary, text, formatted_bytes));
 
   Child c = spawn(binary, {});
-  FrameReader reader(c.out);
-  write_all(c.in, frame(json::object{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"},
-                                     {"params", json::object{{"capabilities", json::object{}}}}}));
-  reader.until("\"id\":1");
-  write_all(c.in, frame(json::object{{"jsonrpc", "2.0"}, {"method", "initialized"}, {"params", json::object{}}}));
-  write_all(c.in, frame(json::object{
-                      {"jsonrpc", "2.0"}, {"method", "textDocument/didOpen"},
-                      {"params", json::object{{"textDocument", json::object{{"uri", kUri}, {"languageId", "vesk"},
-                                                                            {"version", 1}, {"text", text}}}}}}));
-  reader.until("publishDiagnostics");
+  FrameReader reader(c.out());
+  c.write(frame_json(json::object{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"},
+                                  {"params", json::object{{"capabilities", json::object{}}}}}));
+  until(reader, "\"id\":1");
+  c.write(frame_json(json::object{{"jsonrpc", "2.0"}, {"method", "initialized"}, {"params", json::object{}}}));
+  c.write(frame_json(json::object{
+      {"jsonrpc", "2.0"}, {"method", "textDocument/didOpen"},
+      {"params", json::object{{"textDocument", json::object{{"uri", kUri}, {"languageId", "vesk"},
+                                                            {"version", 1}, {"text", text}}}}}}));
+  until(reader, "publishDiagnostics");
   bool clean = true;
   int next_id = 10;
   for (int r = 0; r < runs; ++r) {
     std::string t = text;
     t += "# edit " + std::to_string(r) + "\n";
-    const std::string message = frame(json::object{
+    const std::string message = frame_json(json::object{
         {"jsonrpc", "2.0"}, {"method", "textDocument/didChange"},
         {"params", json::object{{"textDocument", json::object{{"uri", kUri}, {"version", r + 2}}},
                                 {"contentChanges", json::array{json::object{{"text", t}}}}}}});
     auto start = Clock::now();
-    write_all(c.in, message);
-    const std::string published = reader.until("publishDiagnostics");
+    c.write(message);
+    const std::string published = until(reader, "publishDiagnostics");
     change.push_back(seconds_since(start));
     if (published.find("\"diagnostics\":[]") == std::string::npos) clean = false;
 
     const auto request = [&](const char* method, int line, int character, std::vector<double>& into) {
       const int id = next_id++;
-      const std::string m = frame(json::object{{"jsonrpc", "2.0"}, {"id", id}, {"method", method},
-                                               {"params", position(line, character)}});
+      const std::string m = frame_json(json::object{{"jsonrpc", "2.0"}, {"id", id}, {"method", method},
+                                                    {"params", position(line, character)}});
       const std::string answer_id = "\"id\":" + std::to_string(id);
       const auto sent = Clock::now();
-      write_all(c.in, m);
-      const std::string answer = reader.until(answer_id);
+      c.write(m);
+      const std::string answer = until(reader, answer_id);
       into.push_back(seconds_since(sent));
       if (answer.find("\"result\":null") != std::string::npos) clean = false;
     };
     request("textDocument/hover", hover_line, hover_col, hover);
     request("textDocument/completion", last_line, 0, completion);
   }
-  write_all(c.in, frame(json::object{{"jsonrpc", "2.0"}, {"id", 2}, {"method", "shutdown"}}));
-  reader.until("\"id\":2");
-  write_all(c.in, frame(json::object{{"jsonrpc", "2.0"}, {"method", "exit"}}));
-  ::close(c.in);
-  ::close(c.out);
-  ::waitpid(c.pid, nullptr, 0);
+  c.write(frame_json(json::object{{"jsonrpc", "2.0"}, {"id", 2}, {"method", "shutdown"}}));
+  until(reader, "\"id\":2");
+  c.write(frame_json(json::object{{"jsonrpc", "2.0"}, {"method", "exit"}}));
+  c.close_in();
+  c.close_out();
+  c.wait();
   if (!clean) std::fprintf(stderr, "warning: a diagnostic was published or a request had no result\n");
 
   const double f = median(format);
@@ -384,7 +311,7 @@ int main(int argc, char** argv) {
   }
   const std::string binary = argc > 1 ? argv[1] : VESK_LSP_BINARY;
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-  const std::string text = vesk_bench::generate_scene(kDocumentBytes, 1);
+  const std::string text = vesk_testing::generate_scene(kDocumentBytes, 1);
   const Messages m = build(text);
   const int messages = kChanges + 2;
   std::printf("document: %zu bytes, %d lines; %d didChange messages (%.1f MB framed) + hover + completion; %d runs\n",

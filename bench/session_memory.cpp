@@ -14,98 +14,59 @@
 // `@word`; one hover on each word, each waiting for its answer. Prints the
 // resident size after the open and after 10,000, 25,000 and 50,000 hovers.
 
+#include "vesk/testing/frames.hpp"
+#include "vesk/testing/process.hpp"
+
 #include <boost/json/array.hpp>
 #include <boost/json/object.hpp>
-#include <boost/json/serialize.hpp>
 
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 namespace json = boost::json;
+using vesk_testing::Child;
 
 const char* const kUri = "file:///bench/session.vesk";
 
-std::string frame(const json::value& v) {
-  const std::string body = json::serialize(v);
-  return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
-struct Server {
-  pid_t pid = -1;
-  int in = -1;   // its stdin
-  int out = -1;  // its stdout
-  std::string buffer;
-};
-
-Server start(const std::string& binary) {
-  int in[2], out[2];
-  if (::pipe(in) != 0 || ::pipe(out) != 0) std::exit(2);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  for (int fd : {in[0], in[1], out[0], out[1]}) posix_spawn_file_actions_addclose(&actions, fd);
-  char* argv[] = {const_cast<char*>(binary.c_str()), nullptr};
-  Server s;
-  if (::posix_spawn(&s.pid, binary.c_str(), &actions, nullptr, argv, environ) != 0) {
-    std::fprintf(stderr, "cannot start %s\n", binary.c_str());
+Child start(const std::string& binary) {
+  try {
+    return Child({binary}, Child::Stderr::Inherit);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
     std::exit(2);
   }
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(in[0]);
-  ::close(out[1]);
-  s.in = in[1];
-  s.out = out[0];
-  return s;
 }
 
+// The server with its standard input and output as pipes.
+struct Server {
+  explicit Server(const std::string& binary) : child(start(binary)), reader(child.out()) {}
+  Child child;
+  vesk_testing::FrameReader reader;
+};
+
 void send(Server& s, const json::value& message) {
-  const std::string bytes = frame(message);
-  std::string_view rest = bytes;
-  while (!rest.empty()) {
-    const ssize_t n = ::write(s.in, rest.data(), rest.size());
-    if (n <= 0) {
-      std::fprintf(stderr, "the server stopped reading\n");
-      std::exit(1);
-    }
-    rest.remove_prefix(static_cast<std::size_t>(n));
+  if (!s.child.write(vesk_testing::frame_json(message))) {
+    std::fprintf(stderr, "the server stopped reading\n");
+    std::exit(1);
   }
 }
 
 // Reads frames until one whose body contains `needle`.
 void read_until(Server& s, std::string_view needle) {
-  for (;;) {
-    const std::size_t end = s.buffer.find("\r\n\r\n");
-    if (end != std::string::npos) {
-      const std::size_t n = std::stoul(s.buffer.substr(16, end - 16));
-      if (s.buffer.size() >= end + 4 + n) {
-        const bool found = std::string_view(s.buffer).substr(end + 4, n).find(needle) != std::string_view::npos;
-        s.buffer.erase(0, end + 4 + n);
-        if (found) return;
-        continue;
-      }
-    }
-    char chunk[1 << 16];
-    const ssize_t got = ::read(s.out, chunk, sizeof chunk);
-    if (got <= 0) {
-      std::fprintf(stderr, "the server ended before answering\n");
-      std::exit(1);
-    }
-    s.buffer.append(chunk, static_cast<std::size_t>(got));
+  if (!s.reader.until(needle)) {
+    std::fprintf(stderr, "the server ended before answering\n");
+    std::exit(1);
   }
 }
 
@@ -136,9 +97,9 @@ void stop(Server& s) {
   send(s, json::object{{"jsonrpc", "2.0"}, {"id", 2}, {"method", "shutdown"}});
   read_until(s, "\"id\":2");
   send(s, json::object{{"jsonrpc", "2.0"}, {"method", "exit"}});
-  ::close(s.in);
-  ::close(s.out);
-  ::waitpid(s.pid, nullptr, 0);
+  s.child.close_in();
+  s.child.close_out();
+  s.child.wait();
 }
 
 int run_changes(const std::string& binary, bool named) {
@@ -151,10 +112,10 @@ int run_changes(const std::string& binary, bool named) {
   }
   std::printf("document: %d rect blocks %s, %zu bytes; %d full-text changes, each awaiting its diagnostics\n",
               kBlocks, named ? "with ids" : "without ids", text.size(), marks.back());
-  Server s = start(binary);
+  Server s(binary);
   open_document(s, text);
   std::printf("%-14s %10s %10s\n", "after", "RSS MiB", "peak MiB");
-  std::printf("%-14s %10.1f %10.1f\n", "open", mib(status_kib(s.pid, "VmRSS")), mib(status_kib(s.pid, "VmHWM")));
+  std::printf("%-14s %10.1f %10.1f\n", "open", mib(status_kib(s.child.pid(), "VmRSS")), mib(status_kib(s.child.pid(), "VmHWM")));
   long at50 = 0, at400 = 0;
   for (int change = 1; change <= marks.back(); ++change) {
     // Each change edits one number, as typing does.
@@ -165,10 +126,10 @@ int run_changes(const std::string& binary, bool named) {
                                                  {"contentChanges", json::array{json::object{{"text", t}}}}}}});
     read_until(s, "publishDiagnostics");
     if (std::find(marks.begin(), marks.end(), change) == marks.end()) continue;
-    const long rss = status_kib(s.pid, "VmRSS");
+    const long rss = status_kib(s.child.pid(), "VmRSS");
     if (change == 50) at50 = rss;
     if (change == 400) at400 = rss;
-    std::printf("change %-7d %10.1f %10.1f\n", change, mib(rss), mib(status_kib(s.pid, "VmHWM")));
+    std::printf("change %-7d %10.1f %10.1f\n", change, mib(rss), mib(status_kib(s.child.pid(), "VmHWM")));
     std::fflush(stdout);
   }
   stop(s);
@@ -185,11 +146,11 @@ int run_hovers(const std::string& binary) {
   for (int i = 0; i < kWords; ++i) text += "# see @undeclared_word_" + std::to_string(i) + "\n";
   std::printf("document: %d comment lines, each with its own undeclared @word, %zu bytes; one hover per word\n",
               kWords, text.size());
-  Server s = start(binary);
+  Server s(binary);
   open_document(s, text);
-  const long before = status_kib(s.pid, "VmRSS");
+  const long before = status_kib(s.child.pid(), "VmRSS");
   std::printf("%-14s %10s %10s\n", "after", "RSS MiB", "peak MiB");
-  std::printf("%-14s %10.1f %10.1f\n", "open", mib(before), mib(status_kib(s.pid, "VmHWM")));
+  std::printf("%-14s %10.1f %10.1f\n", "open", mib(before), mib(status_kib(s.child.pid(), "VmHWM")));
   long after = before;
   for (int i = 0; i < kWords; ++i) {
     const int id = 10 + i;
@@ -198,8 +159,8 @@ int run_hovers(const std::string& binary) {
                                                  {"position", json::object{{"line", i}, {"character", 8}}}}}});
     read_until(s, "\"id\":" + std::to_string(id) + "}");
     if (std::find(marks.begin(), marks.end(), i + 1) == marks.end()) continue;
-    after = status_kib(s.pid, "VmRSS");
-    std::printf("hover %-8d %10.1f %10.1f\n", i + 1, mib(after), mib(status_kib(s.pid, "VmHWM")));
+    after = status_kib(s.child.pid(), "VmRSS");
+    std::printf("hover %-8d %10.1f %10.1f\n", i + 1, mib(after), mib(status_kib(s.child.pid(), "VmHWM")));
     std::fflush(stdout);
   }
   stop(s);

@@ -5,7 +5,9 @@
 #include "service.hpp"
 #include "transport.hpp"
 
-#include <boost/json/parse.hpp>
+#include "vesk/testing/frames.hpp"
+
+#include <boost/json/object.hpp>
 
 #include <cstdint>
 #include <cstdlib>
@@ -14,27 +16,16 @@
 
 namespace {
 
-void check_frames(std::string_view out) {
-  constexpr std::string_view kHead = "Content-Length: ";
-  while (!out.empty()) {
-    if (!out.starts_with(kHead)) std::abort();
-    out.remove_prefix(kHead.size());
-    std::size_t n = 0, digits = 0;
-    while (digits < out.size() && out[digits] >= '0' && out[digits] <= '9') n = n * 10 + (out[digits++] - '0');
-    if (digits == 0) std::abort();
-    out.remove_prefix(digits);
-    if (!out.starts_with("\r\n\r\n")) std::abort();
-    out.remove_prefix(4);
-    if (out.size() < n) std::abort();
-    boost::system::error_code ec;
-    const auto v = boost::json::parse(boost::json::string_view(out.data(), n), ec);
-    if (ec || !v.is_object() || v.as_object().at("jsonrpc") != "2.0") std::abort();
-    out.remove_prefix(n);
-  }
-}
+using vesk_testing::frame;
 
-std::string frame(std::string_view body) {
-  return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + std::string(body);
+void check_frames(std::string_view out) {
+  const auto messages = vesk_testing::parse_frames(out);
+  if (!messages) std::abort();
+  for (const boost::json::value& v : *messages) {
+    const boost::json::object* o = v.if_object();
+    const boost::json::value* version = o ? o->if_contains("jsonrpc") : nullptr;
+    if (!version || *version != "2.0") std::abort();
+  }
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 #include "vesk/core/parser.hpp"
 #include "parser_detail.hpp"
 
-#include "scene_gen.hpp"
+#include "vesk/testing/scene_gen.hpp"
 
 #include <gtest/gtest.h>
 
@@ -331,9 +331,9 @@ TEST(DocumentTest, NonAsciiStaysOnCharacterBoundaries) {
 
 TEST(DocumentTest, GeneratedScenesParse) {
   for (unsigned seed : {1u, 2u, 3u, 42u}) {
-    const std::string text = vesk_bench::generate_scene(200000, seed);
+    const std::string text = vesk_testing::generate_scene(200000, seed);
     ASSERT_GE(text.size(), 200000u);
-    EXPECT_EQ(text, vesk_bench::generate_scene(200000, seed));
+    EXPECT_EQ(text, vesk_testing::generate_scene(200000, seed));
     const auto result = parse_document(text);
     ASSERT_TRUE(result.ok()) << "seed " << seed;
     const SceneGraph& graph = result.value();

@@ -1,4 +1,5 @@
 #include "vesk/core/parser.hpp"
+#include "vesk/testing/scene_gen.hpp"
 #include "parser_detail.hpp"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 using namespace vesk_core;
 using namespace vesk_core::parser;
 using namespace vesk_core::model;
+using vesk_testing::nested_groups;
 
 namespace {
 
@@ -143,14 +145,6 @@ TEST(NodeBlockTest, GeneratedIdsFollowHeadOrder) {
   // A failed block has still used its numbers.
   EXPECT_FALSE(parse("group { rect { fill: x } }"));
   EXPECT_EQ(NodeId::with_prefix("_anon").resolve(), anon(6));
-}
-
-std::string nested_groups(std::size_t depth) {
-  std::string text;
-  text.reserve(depth * 10);
-  for (std::size_t i = 0; i < depth; ++i) text += "group {\n";
-  for (std::size_t i = 0; i < depth; ++i) text += "}\n";
-  return text;
 }
 
 TEST(NodeBlockTest, NestingIsBounded) {

@@ -4,7 +4,7 @@
 #include "vesk/core/format.hpp"
 #include "vesk/core/parser.hpp"
 
-#include "scene_gen.hpp"
+#include "vesk/testing/scene_gen.hpp"
 
 #include <gtest/gtest.h>
 
@@ -246,7 +246,7 @@ TEST(RoundTripTest, GeneratedDocumentsReachAFixedPointInOneStep) {
 
 TEST(RoundTripTest, SceneGeneratorDocumentsReachAFixedPointInOneStep) {
   for (unsigned seed = 1; seed <= 40; ++seed) {
-    const std::string source = vesk_bench::generate_scene(4000 + 500 * seed, seed);
+    const std::string source = vesk_testing::generate_scene(4000 + 500 * seed, seed);
     const std::string once = format_ok(source);
     ASSERT_EQ(format_ok(once), once) << "seed " << seed;
     auto reparsed = parser::parse_document(once);

@@ -1,11 +1,11 @@
 #include "format_mode.hpp"
 
+#include "fd_io.hpp"
 #include "vesk/core/format.hpp"
 
 #include <malloc.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -18,18 +18,7 @@ namespace {
 
 bool continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-// Writes everything, retrying short writes and interrupts; false with errno set.
-bool write_all(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
+using fd_io::write_all;
 
 void report(int err, std::string_view prefix, std::string_view reason) {
   std::string line(prefix);
@@ -61,20 +50,8 @@ bool read_all(int fd, std::string& text) {
   if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
     capacity = static_cast<std::size_t>(info.st_size) + 1;  // +1 sees the end in one read
   }
-  std::size_t size = 0;
   grow(text, capacity);
-  for (;;) {
-    if (size == text.size()) grow(text, text.size() * 2);
-    const ssize_t n = ::read(fd, text.data() + size, text.size() - size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) break;
-    size += static_cast<std::size_t>(n);
-  }
-  text.resize(size);
-  return true;
+  return fd_io::read_all(fd, text, grow);
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // Messages written to the binary in one write: each is judged in the order
 // read, by the state that the messages before it left.
 
-#include "frames.hpp"
 #include "lsp_client.hpp"
+
+#include "vesk/testing/frames.hpp"
 
 #include <boost/json/object.hpp>
 #include <boost/json/serialize.hpp>
@@ -15,6 +16,9 @@ namespace vesk_lsp::testing {
 namespace {
 
 namespace json = boost::json;
+using vesk_testing::frame;
+using vesk_testing::parse_frames;
+using vesk_testing::summary;
 
 const std::string kDoc = R"({"textDocument":{"uri":"file:///b.vesk"})";
 const std::string kOpen =
@@ -37,22 +41,6 @@ std::string hover(int id) { return request(id, "textDocument/hover", kDoc + R"(,
 std::string shutdown(int id) { return request(id, "shutdown"); }
 std::string cancel(int id) { return notification("$/cancelRequest", R"({"id":)" + std::to_string(id) + "}"); }
 const std::string kExit = notification("exit");
-
-// One line per frame written: "<id> result", "<id> <error code>", or the method of a notification.
-std::vector<std::string> summary(const std::vector<json::value>& frames) {
-  std::vector<std::string> lines;
-  for (const json::value& v : frames) {
-    const json::object& o = v.as_object();
-    if (o.contains("method")) {
-      lines.emplace_back(o.at("method").as_string());
-    } else if (o.contains("result")) {
-      lines.push_back(json::serialize(o.at("id")) + " result");
-    } else {
-      lines.push_back(json::serialize(o.at("id")) + " " + std::to_string(o.at("error").at("code").as_int64()));
-    }
-  }
-  return lines;
-}
 
 TEST(Burst, JudgedInReadOrder) {
   struct Case {

@@ -1,7 +1,7 @@
 #include "format_mode.hpp"
-#include "subprocess.hpp"
 
 #include "vesk/core/format.hpp"
+#include "vesk/testing/process.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <vector>
 
 using vesk_lsp::format_mode::first_invalid_utf8;
-using vesk_test::run_process;
+using vesk_testing::run_process;
 
 namespace {
 

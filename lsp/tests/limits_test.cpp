@@ -2,19 +2,19 @@
 // announced length, many documents and long sessions.
 
 #include "completion.hpp"
-#include "frames.hpp"
 #include "hover.hpp"
 #include "lsp_client.hpp"
 #include "server.hpp"
 #include "service.hpp"
-#include "subprocess.hpp"
 #include "symbols.hpp"
 #include "transport.hpp"
 
-#include "scene_gen.hpp"
 #include "vesk/core/format.hpp"
 #include "vesk/core/id.hpp"
 #include "vesk/core/parser.hpp"
+#include "vesk/testing/frames.hpp"
+#include "vesk/testing/process.hpp"
+#include "vesk/testing/scene_gen.hpp"
 
 #include <boost/json/array.hpp>
 #include <boost/json/object.hpp>
@@ -46,8 +46,11 @@ namespace vesk_lsp::testing {
 namespace {
 
 namespace json = boost::json;
-using vesk_test::ProcessOptions;
-using vesk_test::run_process;
+using vesk_testing::frame;
+using vesk_testing::nested_groups;
+using vesk_testing::parse_frames;
+using vesk_testing::ProcessOptions;
+using vesk_testing::run_process;
 
 const std::string kBinary = VESK_LSP_BINARY;
 constexpr std::string_view kNodeMessage = "Node parse error: Parsing Error: ContextError { context: [], cause: None }";
@@ -61,7 +64,7 @@ constexpr bool kSanitized = false;
 #endif
 
 struct Measured {
-  vesk_test::ProcessResult result;
+  vesk_testing::ProcessResult result;
   long peak_rss_kb = -1;
 };
 
@@ -73,14 +76,6 @@ Measured run_measured(const std::string& input, std::chrono::milliseconds timeou
   std::ifstream in(file);
   in >> m.peak_rss_kb;
   return m;
-}
-
-std::string nested_groups(std::size_t depth) {
-  std::string text;
-  text.reserve(depth * 14);
-  for (std::size_t i = 0; i < depth; ++i) text += "group @g {\n";
-  for (std::size_t i = 0; i < depth; ++i) text += "}\n";
-  return text;
 }
 
 std::string message(const json::object& m) { return frame(json::serialize(m)); }
@@ -163,7 +158,7 @@ TEST(Limits, FeaturesAtExtremePositions) {
 }
 
 TEST(Limits, DeepNestingThroughFormat) {
-  const auto r = run_process({kBinary, "--format"}, nested_groups(100000), ProcessOptions{std::chrono::seconds(120)});
+  const auto r = run_process({kBinary, "--format"}, nested_groups(100000, "g"), ProcessOptions{std::chrono::seconds(120)});
   ASSERT_FALSE(r.timed_out);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
@@ -174,7 +169,7 @@ TEST(Limits, DeepNestingThroughFormat) {
 // its text, deep inside it too, and the server stays up.
 TEST(Limits, DeepNestingThroughDidOpen) {
   const json::value symbol_params = json::object{{"textDocument", json::object{{"uri", kUri}}}};
-  const std::string input = initialize() + did_open(kUri, nested_groups(100000)) +
+  const std::string input = initialize() + did_open(kUri, nested_groups(100000, "g")) +
                             request(1, "textDocument/hover", position(kUri, 0, 0)) +
                             request(2, "textDocument/completion", position(kUri, 99999, 10)) +
                             request(3, "textDocument/documentSymbol", symbol_params) +
@@ -202,7 +197,7 @@ TEST(Limits, HugeDocumentThroughFormat) {
   // The sanitizer build runs several times slower; a smaller document still
   // crosses every buffer growth step that matters.
   const std::size_t size = kSanitized ? 8u * 1024 * 1024 : 50u * 1024 * 1024;
-  const std::string text = vesk_bench::generate_scene(size, 7);
+  const std::string text = vesk_testing::generate_scene(size, 7);
   ASSERT_GE(text.size(), size * 9 / 10);
   const auto r = run_process({kBinary, "--format"}, text, ProcessOptions{std::chrono::seconds(300)});
   ASSERT_FALSE(r.timed_out);

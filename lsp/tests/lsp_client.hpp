@@ -2,9 +2,9 @@
 // A small LSP client for tests: runs the server binary with pipes, sends raw
 // bytes or framed JSON, reads frames with a timeout and collects the exit status.
 
-#include <boost/json/value.hpp>
+#include "vesk/testing/process.hpp"
 
-#include <sys/types.h>
+#include <boost/json/value.hpp>
 
 #include <chrono>
 #include <optional>
@@ -17,9 +17,6 @@ namespace vesk_lsp::testing {
 class LspClient {
  public:
   explicit LspClient(std::vector<std::string> args = {}, std::string binary = VESK_LSP_BINARY);
-  ~LspClient();
-  LspClient(const LspClient&) = delete;
-  LspClient& operator=(const LspClient&) = delete;
 
   void send_raw(std::string_view bytes);
   void send(const boost::json::value& message);
@@ -52,11 +49,9 @@ class LspClient {
   bool fill(std::chrono::milliseconds timeout);
   void drain_stderr();
 
-  pid_t pid_ = -1;
-  int in_ = -1, out_ = -1, err_ = -1;
+  vesk_testing::Child child_;
   std::string buffer_;
   std::string stderr_;
-  std::optional<int> status_;
 };
 
 }  // namespace vesk_lsp::testing

@@ -1,7 +1,8 @@
 // The vesk-lsp binary in server mode, driven over its standard input and output.
 
-#include "frames.hpp"
 #include "lsp_client.hpp"
+
+#include "vesk/testing/frames.hpp"
 
 #include <boost/json/array.hpp>
 #include <boost/json/object.hpp>
@@ -16,6 +17,8 @@ namespace vesk_lsp::testing {
 namespace {
 
 namespace json = boost::json;
+using vesk_testing::frame;
+using vesk_testing::parse_frames;
 
 constexpr const char* kUri = "file:///tmp/scene.vesk";
 constexpr const char* kGood = "group @card {\n  rect @photo { w: 320 h: 180 }\n}\n";

@@ -1,7 +1,7 @@
 #include "methods.hpp"
 #include "service.hpp"
 
-#include "frames.hpp"
+#include "vesk/testing/frames.hpp"
 
 #include <boost/json/parse.hpp>
 #include <boost/json/serialize.hpp>
@@ -94,7 +94,7 @@ struct Harness {
   bool send(const std::string& body) { return service.handle(msg(body)); }
   std::vector<json::value> output() {
     std::string error;
-    auto frames = testing::parse_frames(sink.take(), &error);
+    auto frames = vesk_testing::parse_frames(sink.take(), &error);
     EXPECT_TRUE(frames.has_value()) << error;
     return frames.value_or(std::vector<json::value>{});
   }
@@ -284,21 +284,7 @@ TEST(Dispatch, DuplicateIdsAndCancellationWithinABatch) {
   EXPECT_TRUE(out[1].as_object().contains("result"));
 }
 
-// One line per frame written: "<id> result", "<id> <error code>", or the method of a notification.
-std::vector<std::string> summary(const std::vector<json::value>& out) {
-  std::vector<std::string> lines;
-  for (const json::value& v : out) {
-    const json::object& o = v.as_object();
-    if (o.contains("method")) {
-      lines.emplace_back(o.at("method").as_string());
-    } else if (o.contains("result")) {
-      lines.push_back(json::serialize(o.at("id")) + " result");
-    } else {
-      lines.push_back(json::serialize(o.at("id")) + " " + std::to_string(o.at("error").at("code").as_int64()));
-    }
-  }
-  return lines;
-}
+using vesk_testing::summary;
 
 std::string cancel(int id) { return notification("$/cancelRequest", R"({"id":)" + std::to_string(id) + "}"); }
 std::string hover_request(int id) { return request(id, "textDocument/hover", kHoverParams); }
@@ -392,12 +378,12 @@ RunResult run(const std::string& input) {
   std::vector<std::string> calls;
   const int status = serve(source, sink, [&](Client& c) { return std::make_unique<FakeServer>(c, calls); }, any_uri);
   std::string error;
-  auto frames = testing::parse_frames(sink.take(), &error);
+  auto frames = vesk_testing::parse_frames(sink.take(), &error);
   EXPECT_TRUE(frames.has_value()) << error;
   return {status, frames.value_or(std::vector<json::value>{}), calls};
 }
 
-using testing::frame;
+using vesk_testing::frame;
 
 TEST(Serve, EndsOfInput) {
   struct Case {

@@ -1,10 +1,10 @@
-#include "scene_gen.hpp"
+#include "vesk/testing/scene_gen.hpp"
 
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
-namespace vesk_bench {
+namespace vesk_testing {
 
 namespace {
 
@@ -364,8 +364,23 @@ class Writer {
 
 }  // namespace
 
+std::string nested_groups(std::size_t depth, std::string_view id) {
+  std::string open = "group ";
+  if (!id.empty()) {
+    open += '@';
+    open += id;
+    open += ' ';
+  }
+  open += "{\n";
+  std::string text;
+  text.reserve(depth * (open.size() + 2));
+  for (std::size_t i = 0; i < depth; ++i) text += open;
+  for (std::size_t i = 0; i < depth; ++i) text += "}\n";
+  return text;
+}
+
 std::string generate_scene(std::size_t target_bytes, unsigned seed) {
   return Writer(target_bytes, seed).run();
 }
 
-}  // namespace vesk_bench
+}  // namespace vesk_testing

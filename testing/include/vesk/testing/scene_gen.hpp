@@ -1,10 +1,11 @@
 #pragma once
-// Generator of large, valid Vesk documents for benchmarks and tests.
+// Generator of large, valid Vesk documents for tests and benchmarks.
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
-namespace vesk_bench {
+namespace vesk_testing {
 
 // A document of about `target_bytes` (at least one scene block), the same for
 // the same arguments: imports, named styles, nested node blocks of every kind
@@ -12,4 +13,8 @@ namespace vesk_bench {
 // constraint lines.
 std::string generate_scene(std::size_t target_bytes, unsigned seed);
 
-}  // namespace vesk_bench
+// `depth` group blocks, each inside the one before: "group {" lines, or
+// "group @id {" with an `id`, then as many "}" lines.
+std::string nested_groups(std::size_t depth, std::string_view id = {});
+
+}  // namespace vesk_testing
