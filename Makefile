@@ -3,6 +3,7 @@
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
+DEBUG_BUILD ?= build-debug
 JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
 FUZZ_SECONDS ?= 60
@@ -11,7 +12,7 @@ CMAKE_GEN := -G Ninja
 SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
            UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: all deps test-deps configure run test test-sanitize fuzz fuzz-run bench install clean
+.PHONY: all deps test-deps configure run test test-sanitize debug fuzz fuzz-run bench format install clean
 
 all: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -34,6 +35,12 @@ run: all
 test: test-deps all
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# Unoptimised, with debug information and assertions, in $(DEBUG_BUILD)/; runs the suite.
+debug: test-deps
+	@test -f $(DEBUG_BUILD)/build.ninja || cmake -S . -B $(DEBUG_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	cmake --build $(DEBUG_BUILD) -j $(JOBS)
+	ctest --test-dir $(DEBUG_BUILD) --output-on-failure -j $(JOBS)
+
 test-sanitize: test-deps
 	@test -f $(SAN_BUILD)/build.ninja || CC=clang-14 CXX=clang++-14 cmake -S . -B $(SAN_BUILD) $(CMAKE_GEN) \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_SANITIZE=ON >/dev/null
@@ -52,8 +59,12 @@ fuzz-run: fuzz
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks
 
+# Rewrites every C++ source in place by .clang-format.
+format: deps
+	git ls-files '*.cpp' '*.hpp' | xargs clang-format-14 -i
+
 install: all
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(DEBUG_BUILD)
