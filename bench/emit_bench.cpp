@@ -19,9 +19,11 @@ std::string numbered(const char* prefix, int n) {
 SceneGraph build(int groups) {
   SceneGraph g;
   for (int i = 0; i < groups; ++i) {
-    SceneNode group(NodeId::intern(numbered("card", i)), NodeKind{NodeKind::Group{LayoutMode{LayoutMode::Column{8, 16}}}});
+    SceneNode group(NodeId::intern(numbered("card", i)),
+                    NodeKind{NodeKind::Group{LayoutMode{LayoutMode::Column{8, 16}}}});
     group.comments = {"a card"};
-    group.annotations = {Annotation{Annotation::Kind::Description, "Card"}, Annotation{Annotation::Kind::Status, "done"}};
+    group.annotations = {Annotation{Annotation::Kind::Description, "Card"},
+                         Annotation{Annotation::Kind::Status, "done"}};
     group.use_styles.push_back(NodeId::intern("surface"));
     group.style->fill = Paint::solid(Color{1, 1, 1, 1});
     AnimKeyframe hover;
@@ -36,8 +38,17 @@ SceneGraph build(int groups) {
     title.style->font = FontSpec{"Inter", 600, 18};
     title.constraints.push_back(Constraint{Constraint::Offset{NodeId::intern("photo"), 0, 12.25f}});
     g.add_node(at, std::move(title));
-    Edge edge{NodeId::intern(numbered("e", i)), NodeId::intern(numbered("card", i)), NodeId::intern("cart"),
-              "open", Style{}, {}, ArrowKind::End, CurveKind::Smooth, FlowAnim{}, {}, {}};
+    Edge edge{NodeId::intern(numbered("e", i)),
+              NodeId::intern(numbered("card", i)),
+              NodeId::intern("cart"),
+              "open",
+              Style{},
+              {},
+              ArrowKind::End,
+              CurveKind::Smooth,
+              FlowAnim{},
+              {},
+              {}};
     edge.style.stroke = Stroke{Paint::solid(Color{0.42f, 0.44f, 0.5f, 1}), 1.5f};
     g.edges.push_back(std::move(edge));
   }

@@ -105,8 +105,8 @@ void BM_Symbols(benchmark::State& state) {
   for (auto _ : state) {
     benchmark::DoNotOptimize(vesk_lsp::symbols::compute_symbols(doc.text, &doc.graph, "file:///bench.vesk"));
   }
-  state.counters["symbols"] = static_cast<double>(
-      vesk_lsp::symbols::compute_symbols(doc.text, &doc.graph, "file:///bench.vesk").size());
+  state.counters["symbols"] =
+      static_cast<double>(vesk_lsp::symbols::compute_symbols(doc.text, &doc.graph, "file:///bench.vesk").size());
   state.counters["lines"] = doc.last_line + 1;
   state.counters["bytes"] = static_cast<double>(doc.text.size());
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * doc.text.size()));

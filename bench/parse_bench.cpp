@@ -1,6 +1,6 @@
 // Parse throughput on generated documents.
-#include "vesk/testing/scene_gen.hpp"
 #include "vesk/core/parser.hpp"
+#include "vesk/testing/scene_gen.hpp"
 
 #include <benchmark/benchmark.h>
 

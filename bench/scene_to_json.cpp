@@ -40,12 +40,13 @@ json::object style(const Style& s) {
   json::object out;
   if (s.fill) out["fill"] = paint(*s.fill);
   if (s.stroke) out["stroke"] = json::object{{"paint", paint(s.stroke->paint)}, {"width", s.stroke->width}};
-  if (s.font) out["font"] = json::object{{"family", s.font->family}, {"weight", s.font->weight}, {"size", s.font->size}};
+  if (s.font)
+    out["font"] = json::object{{"family", s.font->family}, {"weight", s.font->weight}, {"size", s.font->size}};
   if (s.corner_radius) out["corner"] = *s.corner_radius;
   if (s.opacity) out["opacity"] = *s.opacity;
   if (s.shadow) {
-    out["shadow"] = json::object{{"x", s.shadow->x}, {"y", s.shadow->y}, {"blur", s.shadow->blur},
-                                 {"color", color(s.shadow->color)}};
+    out["shadow"] = json::object{
+        {"x", s.shadow->x}, {"y", s.shadow->y}, {"blur", s.shadow->blur}, {"color", color(s.shadow->color)}};
   }
   return out;
 }
@@ -63,8 +64,9 @@ json::array animations(const List& list) {
   for (const auto& k : list) {
     json::object a;
     static constexpr const char* kTriggers[] = {"hover", "press", "enter"};
-    a["trigger"] = k.trigger.kind == AnimTrigger::Kind::Custom ? json::string(k.trigger.custom)
-                                                               : json::string(kTriggers[static_cast<int>(k.trigger.kind)]);
+    a["trigger"] = k.trigger.kind == AnimTrigger::Kind::Custom
+                       ? json::string(k.trigger.custom)
+                       : json::string(kTriggers[static_cast<int>(k.trigger.kind)]);
     if (k.fill) a["fill"] = paint(*k.fill);
     if (k.opacity) a["opacity"] = *k.opacity;
     if (k.scale) a["scale"] = *k.scale;
@@ -88,7 +90,8 @@ json::value layout(const LayoutMode& mode) {
         } else if constexpr (std::is_same_v<M, LayoutMode::Grid>) {
           return json::object{{"grid", m.cols}, {"gap", m.gap}, {"pad", m.pad}};
         } else {
-          return json::object{{std::is_same_v<M, LayoutMode::Column> ? "column" : "row", true}, {"gap", m.gap}, {"pad", m.pad}};
+          return json::object{
+              {std::is_same_v<M, LayoutMode::Column> ? "column" : "row", true}, {"gap", m.gap}, {"pad", m.pad}};
         }
       },
       mode.value);
@@ -126,7 +129,8 @@ json::object node(const SceneGraph& g, NodeIndex index) {
           out["kind"] = "path";
           json::array commands;
           for (const auto& c : kind.commands) {
-            commands.push_back(json::object{{"op", static_cast<int>(c.op)}, {"args", json::array(c.args.begin(), c.args.end())}});
+            commands.push_back(
+                json::object{{"op", static_cast<int>(c.op)}, {"args", json::array(c.args.begin(), c.args.end())}});
           }
           out["commands"] = std::move(commands);
         } else {

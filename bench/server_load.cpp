@@ -65,28 +65,34 @@ struct Messages {
 
 Messages build(const std::string& text) {
   Messages m;
-  m.head = frame_json(json::object{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"},
+  m.head = frame_json(json::object{{"jsonrpc", "2.0"},
+                                   {"id", 1},
+                                   {"method", "initialize"},
                                    {"params", json::object{{"capabilities", json::object{}}}}}) +
            frame_json(json::object{{"jsonrpc", "2.0"}, {"method", "initialized"}, {"params", json::object{}}}) +
            frame_json(json::object{
-               {"jsonrpc", "2.0"}, {"method", "textDocument/didOpen"},
-               {"params", json::object{{"textDocument", json::object{{"uri", kUri}, {"languageId", "vesk"},
-                                                                     {"version", 1}, {"text", text}}}}}});
+               {"jsonrpc", "2.0"},
+               {"method", "textDocument/didOpen"},
+               {"params",
+                json::object{{"textDocument",
+                              json::object{{"uri", kUri}, {"languageId", "vesk"}, {"version", 1}, {"text", text}}}}}});
   for (int i = 0; i < kChanges; ++i) {
     // Each change edits the text a little, as typing does.
     std::string t = text;
     t += "# edit " + std::to_string(i) + "\n";
-    m.changes += frame_json(json::object{
-        {"jsonrpc", "2.0"}, {"method", "textDocument/didChange"},
-        {"params", json::object{{"textDocument", json::object{{"uri", kUri}, {"version", i + 2}}},
-                                {"contentChanges", json::array{json::object{{"text", t}}}}}}});
+    m.changes += frame_json(
+        json::object{{"jsonrpc", "2.0"},
+                     {"method", "textDocument/didChange"},
+                     {"params", json::object{{"textDocument", json::object{{"uri", kUri}, {"version", i + 2}}},
+                                             {"contentChanges", json::array{json::object{{"text", t}}}}}}});
   }
   m.change_bytes = m.changes.size();
   const int last_line = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
-  m.tail = frame_json(json::object{{"jsonrpc", "2.0"}, {"id", 2}, {"method", "textDocument/hover"},
-                                   {"params", position(1, 2)}}) +
-           frame_json(json::object{{"jsonrpc", "2.0"}, {"id", 3}, {"method", "textDocument/completion"},
-                                   {"params", position(last_line, 0)}});
+  m.tail =
+      frame_json(
+          json::object{{"jsonrpc", "2.0"}, {"id", 2}, {"method", "textDocument/hover"}, {"params", position(1, 2)}}) +
+      frame_json(json::object{
+          {"jsonrpc", "2.0"}, {"id", 3}, {"method", "textDocument/completion"}, {"params", position(last_line, 0)}});
   return m;
 }
 
@@ -156,7 +162,8 @@ Figures run_in_process(const Messages& m) {
   Figures f;
   f.seconds = std::chrono::duration<double>(Clock::now() - start).count();
   const std::string out = sink.take();
-  for (std::size_t p = out.find("publishDiagnostics"); p != std::string::npos; p = out.find("publishDiagnostics", p + 1)) {
+  for (std::size_t p = out.find("publishDiagnostics"); p != std::string::npos;
+       p = out.find("publishDiagnostics", p + 1)) {
     ++f.published;
   }
   return f;
@@ -245,24 +252,29 @@ int run_latency(const std::string& binary, int runs) {
 
   Child c = spawn(binary, {});
   FrameReader reader(c.out());
-  c.write(frame_json(json::object{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"},
+  c.write(frame_json(json::object{{"jsonrpc", "2.0"},
+                                  {"id", 1},
+                                  {"method", "initialize"},
                                   {"params", json::object{{"capabilities", json::object{}}}}}));
   until(reader, "\"id\":1");
   c.write(frame_json(json::object{{"jsonrpc", "2.0"}, {"method", "initialized"}, {"params", json::object{}}}));
   c.write(frame_json(json::object{
-      {"jsonrpc", "2.0"}, {"method", "textDocument/didOpen"},
-      {"params", json::object{{"textDocument", json::object{{"uri", kUri}, {"languageId", "vesk"},
-                                                            {"version", 1}, {"text", text}}}}}}));
+      {"jsonrpc", "2.0"},
+      {"method", "textDocument/didOpen"},
+      {"params",
+       json::object{
+           {"textDocument", json::object{{"uri", kUri}, {"languageId", "vesk"}, {"version", 1}, {"text", text}}}}}}));
   until(reader, "publishDiagnostics");
   bool clean = true;
   int next_id = 10;
   for (int r = 0; r < runs; ++r) {
     std::string t = text;
     t += "# edit " + std::to_string(r) + "\n";
-    const std::string message = frame_json(json::object{
-        {"jsonrpc", "2.0"}, {"method", "textDocument/didChange"},
-        {"params", json::object{{"textDocument", json::object{{"uri", kUri}, {"version", r + 2}}},
-                                {"contentChanges", json::array{json::object{{"text", t}}}}}}});
+    const std::string message = frame_json(
+        json::object{{"jsonrpc", "2.0"},
+                     {"method", "textDocument/didChange"},
+                     {"params", json::object{{"textDocument", json::object{{"uri", kUri}, {"version", r + 2}}},
+                                             {"contentChanges", json::array{json::object{{"text", t}}}}}}});
     auto start = Clock::now();
     c.write(message);
     const std::string published = until(reader, "publishDiagnostics");
@@ -271,8 +283,8 @@ int run_latency(const std::string& binary, int runs) {
 
     const auto request = [&](const char* method, int line, int character, std::vector<double>& into) {
       const int id = next_id++;
-      const std::string m = frame_json(json::object{{"jsonrpc", "2.0"}, {"id", id}, {"method", method},
-                                                    {"params", position(line, character)}});
+      const std::string m = frame_json(
+          json::object{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", position(line, character)}});
       const std::string answer_id = "\"id\":" + std::to_string(id);
       const auto sent = Clock::now();
       c.write(m);
@@ -329,8 +341,7 @@ int main(int argc, char** argv) {
     floor.push_back(parse_floor(text));
   }
   std::printf("process:    %.0f messages/s (median), %.1f MB/s; last answer %.1f ms after the burst was written\n",
-              median(rate), median(rate) * static_cast<double>(m.change_bytes) / kChanges / 1e6,
-              median(latency) * 1e3);
+              median(rate), median(rate) * static_cast<double>(m.change_bytes) / kChanges / 1e6, median(latency) * 1e3);
   std::printf("in-process: %.0f messages/s (median)\n", median(rate_in));
   std::printf("two parses per change alone: %.0f changes/s (median)\n", median(floor));
   return 0;

@@ -83,13 +83,18 @@ long status_kib(pid_t pid, const std::string& field) {
 double mib(long kib) { return static_cast<double>(kib) / 1024.0; }
 
 void open_document(Server& s, const std::string& text) {
-  send(s, json::object{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"},
+  send(s, json::object{{"jsonrpc", "2.0"},
+                       {"id", 1},
+                       {"method", "initialize"},
                        {"params", json::object{{"capabilities", json::object{}}}}});
   read_until(s, "\"id\":1");
   send(s, json::object{{"jsonrpc", "2.0"}, {"method", "initialized"}, {"params", json::object{}}});
-  send(s, json::object{{"jsonrpc", "2.0"}, {"method", "textDocument/didOpen"},
-                       {"params", json::object{{"textDocument", json::object{{"uri", kUri}, {"languageId", "vesk"},
-                                                                             {"version", 1}, {"text", text}}}}}});
+  send(s, json::object{
+              {"jsonrpc", "2.0"},
+              {"method", "textDocument/didOpen"},
+              {"params",
+               json::object{{"textDocument",
+                             json::object{{"uri", kUri}, {"languageId", "vesk"}, {"version", 1}, {"text", text}}}}}});
   read_until(s, "publishDiagnostics");
 }
 
@@ -110,18 +115,20 @@ int run_changes(const std::string& binary, bool named) {
     text += named ? "rect @r" + std::to_string(i) + " { w: " : std::string("rect { w: ");
     text += std::to_string(10 + i % 500) + " h: " + std::to_string(5 + i % 97) + " }\n";
   }
-  std::printf("document: %d rect blocks %s, %zu bytes; %d full-text changes, each awaiting its diagnostics\n",
-              kBlocks, named ? "with ids" : "without ids", text.size(), marks.back());
+  std::printf("document: %d rect blocks %s, %zu bytes; %d full-text changes, each awaiting its diagnostics\n", kBlocks,
+              named ? "with ids" : "without ids", text.size(), marks.back());
   Server s(binary);
   open_document(s, text);
   std::printf("%-14s %10s %10s\n", "after", "RSS MiB", "peak MiB");
-  std::printf("%-14s %10.1f %10.1f\n", "open", mib(status_kib(s.child.pid(), "VmRSS")), mib(status_kib(s.child.pid(), "VmHWM")));
+  std::printf("%-14s %10.1f %10.1f\n", "open", mib(status_kib(s.child.pid(), "VmRSS")),
+              mib(status_kib(s.child.pid(), "VmHWM")));
   long at50 = 0, at400 = 0;
   for (int change = 1; change <= marks.back(); ++change) {
     // Each change edits one number, as typing does.
     std::string t = text;
     t.replace(t.find("w: ") + 3, 2, std::to_string(10 + change % 90));
-    send(s, json::object{{"jsonrpc", "2.0"}, {"method", "textDocument/didChange"},
+    send(s, json::object{{"jsonrpc", "2.0"},
+                         {"method", "textDocument/didChange"},
                          {"params", json::object{{"textDocument", json::object{{"uri", kUri}, {"version", change + 1}}},
                                                  {"contentChanges", json::array{json::object{{"text", t}}}}}}});
     read_until(s, "publishDiagnostics");
@@ -134,8 +141,8 @@ int run_changes(const std::string& binary, bool named) {
   }
   stop(s);
   const double bound = 1.25 * mib(at50) + 16;
-  std::printf("RSS after 400 changes: %.1f MiB; bound 1.25 x RSS after 50 + 16 MiB = %.1f MiB: %s\n", mib(at400),
-              bound, mib(at400) <= bound ? "within" : "EXCEEDED");
+  std::printf("RSS after 400 changes: %.1f MiB; bound 1.25 x RSS after 50 + 16 MiB = %.1f MiB: %s\n", mib(at400), bound,
+              mib(at400) <= bound ? "within" : "EXCEEDED");
   return 0;
 }
 
@@ -144,8 +151,8 @@ int run_hovers(const std::string& binary) {
   const std::vector<int> marks{10000, 25000, 50000};
   std::string text;
   for (int i = 0; i < kWords; ++i) text += "# see @undeclared_word_" + std::to_string(i) + "\n";
-  std::printf("document: %d comment lines, each with its own undeclared @word, %zu bytes; one hover per word\n",
-              kWords, text.size());
+  std::printf("document: %d comment lines, each with its own undeclared @word, %zu bytes; one hover per word\n", kWords,
+              text.size());
   Server s(binary);
   open_document(s, text);
   const long before = status_kib(s.child.pid(), "VmRSS");
@@ -154,7 +161,9 @@ int run_hovers(const std::string& binary) {
   long after = before;
   for (int i = 0; i < kWords; ++i) {
     const int id = 10 + i;
-    send(s, json::object{{"jsonrpc", "2.0"}, {"id", id}, {"method", "textDocument/hover"},
+    send(s, json::object{{"jsonrpc", "2.0"},
+                         {"id", id},
+                         {"method", "textDocument/hover"},
                          {"params", json::object{{"textDocument", json::object{{"uri", kUri}}},
                                                  {"position", json::object{{"line", i}, {"character", 8}}}}}});
     read_until(s, "\"id\":" + std::to_string(id) + "}");

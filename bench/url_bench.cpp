@@ -38,7 +38,9 @@ void BM_ParseOne(benchmark::State& state, const char* uri) {
 BENCHMARK_CAPTURE(BM_ParseOne, plain_file, "file:///home/user/projects/scenes/main.vesk");
 BENCHMARK_CAPTURE(BM_ParseOne, encoded_drive, "file:///c%3A/Users/user/Documents/scenes/layout.vesk");
 BENCHMARK_CAPTURE(BM_ParseOne, untitled, "untitled:Untitled-1");
-BENCHMARK_CAPTURE(BM_ParseOne, https_unicode_host, "https://b\xC3\xBC" "cher.example/a?b#c");
+BENCHMARK_CAPTURE(BM_ParseOne, https_unicode_host,
+                  "https://b\xC3\xBC"
+                  "cher.example/a?b#c");
 
 // Linear growth with the number of dot segments.
 void BM_DotSegments(benchmark::State& state) {

@@ -37,8 +37,7 @@ bool valid_utf8(const unsigned char* p, std::size_t n) {
       if ((p[i + k] & 0xC0) != 0x80) return false;
       cp = (cp << 6) | (p[i + k] & 0x3F);
     }
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF)) {
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF)) {
       return false;
     }
     i += len;

@@ -133,7 +133,10 @@ void emit_free(std::string& out, std::string_view text) {
   }
   switch (unquoted_description(text)) {
     case Unquoted::Exact: out += text; break;
-    case Unquoted::Guarded: out += kGuard; out += text; break;
+    case Unquoted::Guarded:
+      out += kGuard;
+      out += text;
+      break;
     case Unquoted::Impossible: append_quoted_lossy(out, text); break;
   }
 }
@@ -148,9 +151,7 @@ void emit_keyed(std::string& out, std::string_view key, std::string_view value, 
     return;
   }
   switch (unquoted_value(value)) {
-    case Unquoted::Exact:
-      out += value;
-      break;
+    case Unquoted::Exact: out += value; break;
     case Unquoted::Guarded:
       out += kGuard;
       out += value;
@@ -550,8 +551,7 @@ void emit_document_into(const SceneGraph& graph, std::string& out) {
     out += "}\n\n";
   }
 
-  for (NodeIndex child = graph.first_child(graph.root); child != SceneGraph::none;
-       child = graph.next_sibling(child)) {
+  for (NodeIndex child = graph.first_child(graph.root); child != SceneGraph::none; child = graph.next_sibling(child)) {
     emit_node(out, graph, child, 0);
     out.push_back('\n');
   }

@@ -9,8 +9,7 @@ namespace vesk_core::format {
 namespace {
 
 // Writes into `out`, whose memory is reused.
-Result<std::string> rewrite_and_emit(Result<model::SceneGraph> parsed, const FormatConfig& config,
-                                     std::string out) {
+Result<std::string> rewrite_and_emit(Result<model::SceneGraph> parsed, const FormatConfig& config, std::string out) {
   if (!parsed.ok()) return Result<std::string>::failure(std::move(parsed).error());
   model::SceneGraph graph = std::move(parsed).value();
   if (config.dedup) transform::dedup_use_styles(graph);

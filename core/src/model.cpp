@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 #include <cstdint>
+#include <utility>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -22,7 +22,7 @@ int hex_value(char c) {
 
 std::uint8_t channel_byte(float channel) {
   const float scaled = std::round(channel * 255.0f);  // halves away from zero
-  if (!(scaled > 0.0f)) return 0;                      // negative or NaN
+  if (!(scaled > 0.0f)) return 0;                     // negative or NaN
   if (scaled > 255.0f) return 255;
   return static_cast<std::uint8_t>(scaled);
 }
@@ -81,8 +81,7 @@ std::optional<Color> Color::from_hex(std::string_view text) {
     case 8:
       for (std::size_t i = 0; i < digits.size() / 2; ++i) bytes[i] = values[2 * i] * 16 + values[2 * i + 1];
       break;
-    default:
-      return std::nullopt;
+    default: return std::nullopt;
   }
   Color color;
   color.r = static_cast<float>(bytes[0]) / 255.0f;

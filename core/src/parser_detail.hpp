@@ -32,8 +32,7 @@ using model::NodeId;
 using Input = std::string_view;
 
 // The printed form of every failure.
-inline constexpr std::string_view kFailureText =
-    "Parsing Error: ContextError { context: [], cause: None }";
+inline constexpr std::string_view kFailureText = "Parsing Error: ContextError { context: [], cause: None }";
 
 // --- small helpers -------------------------------------------------------
 
@@ -110,8 +109,8 @@ bool is_node_head(std::string_view text);
 // One `name: value` item of a node body. New style and list memory comes
 // from `arena` when one is given.
 bool parse_node_property(Input& in, model::NodeStyle& style, model::List<NodeId>& use_styles,
-                         std::optional<float>& width, std::optional<float>& height,
-                         model::LayoutMode& layout, model::detail::Arena* arena = nullptr);
+                         std::optional<float>& width, std::optional<float>& height, model::LayoutMode& layout,
+                         model::detail::Arena* arena = nullptr);
 // "anim" " "+ ":" trigger "{" items "}".
 std::optional<model::AnimKeyframe> parse_anim_block(Input& in);
 

@@ -1,5 +1,5 @@
-#include "vesk/core/parser.hpp"
 #include "parser_detail.hpp"
+#include "vesk/core/parser.hpp"
 #include "words.hpp"
 
 #include <algorithm>
@@ -95,8 +95,7 @@ bool node_keyword(Input in) {
   return false;
 }
 
-bool parse_top_level_node(Input& in, model::SceneGraph& graph, NodeReader& reader,
-                          model::List<std::string>& pending) {
+bool parse_top_level_node(Input& in, model::SceneGraph& graph, NodeReader& reader, model::List<std::string>& pending) {
   const auto index = reader.read(in, graph, model::SceneGraph::root, 1);
   if (!index) return false;
   graph.node(*index).comments = std::move(pending);

@@ -116,9 +116,7 @@ std::uint16_t to_weight(float value) {
 
 std::optional<std::string_view> take_blanks1(Input& in) { return take_bytes1(in, blank_run(in)); }
 
-std::size_t scan::ident_run_from(std::string_view text, std::size_t at) {
-  return at + ident_run(text.substr(at));
-}
+std::size_t scan::ident_run_from(std::string_view text, std::size_t at) { return at + ident_run(text.substr(at)); }
 std::optional<std::string_view> take_digits1(Input& in) { return take_bytes1(in, digit_run(in)); }
 std::string_view take_digits(Input& in) { return take_bytes(in, digit_run(in)); }
 
@@ -162,8 +160,7 @@ std::optional<float> parse_number(Input& in) {
 
   const std::string_view text = start.substr(0, start.size() - in.size());
   float value = 0;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value,
-                                         std::chars_format::fixed);
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
   (void)ptr;
   if (ec == std::errc::result_out_of_range) {
     // Out of range either way: a non-zero integer part overflows, anything
@@ -205,8 +202,7 @@ std::optional<model::Color> parse_hex_color(Input& in) {
     case 8:
       for (std::size_t i = 0; i < count / 2; ++i) bytes[i] = values[2 * i] * 16 + values[2 * i + 1];
       break;
-    default:
-      return std::nullopt;
+    default: return std::nullopt;
   }
   model::Color color;
   color.r = static_cast<float>(bytes[0]) / 255.0f;

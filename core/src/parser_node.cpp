@@ -1,5 +1,5 @@
-#include "vesk/core/parser.hpp"
 #include "parser_detail.hpp"
+#include "vesk/core/parser.hpp"
 #include "words.hpp"
 
 #include <array>
@@ -42,9 +42,7 @@ struct Slots {
 void close_kind(Head head, Slots& slots, NodeKind& kind) {
   if (!head) return;
   switch (*head) {
-    case words::NodeWord::Group:
-      kind.value = NodeKind::Group{std::move(slots.layout)};
-      break;
+    case words::NodeWord::Group: kind.value = NodeKind::Group{std::move(slots.layout)}; break;
     case words::NodeWord::Rect:
       kind.value = NodeKind::Rect{slots.width.value_or(100), slots.height.value_or(100)};
       break;
@@ -52,8 +50,7 @@ void close_kind(Head head, Slots& slots, NodeKind& kind) {
       kind.value = NodeKind::Ellipse{slots.width.value_or(50), slots.height.value_or(50)};
       break;
     case words::NodeWord::Path:
-    case words::NodeWord::Text:
-      break;
+    case words::NodeWord::Text: break;
   }
 }
 
@@ -113,8 +110,7 @@ bool open_block(Input& in, model::SceneGraph& graph, model::NodeIndex parent, st
 }
 
 // Reads one body item of the innermost open block; a child's head opens it.
-bool read_body_item(Input& in, model::SceneGraph& graph, std::size_t depth,
-                    std::vector<NodeReader::Open>& open) {
+bool read_body_item(Input& in, model::SceneGraph& graph, std::size_t depth, std::vector<NodeReader::Open>& open) {
   NodeReader::Open& top = open.back();
   model::SceneNode& node = graph.node(top.index);
   if (starts_with(in, "##")) {
@@ -132,8 +128,8 @@ bool read_body_item(Input& in, model::SceneGraph& graph, std::size_t depth,
     node.animations.emplace_back_in(&graph.arena(), std::move(*frame));
     return true;
   }
-  return parse_node_property(in, node.style, node.use_styles, top.slots.width, top.slots.height,
-                             top.slots.layout, &graph.arena());
+  return parse_node_property(in, node.style, node.use_styles, top.slots.width, top.slots.height, top.slots.layout,
+                             &graph.arena());
 }
 
 }  // namespace

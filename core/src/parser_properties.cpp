@@ -122,8 +122,8 @@ bool parse_anim_item(Input& in, model::AnimKeyframe& frame) {
 }  // namespace
 
 bool parse_node_property(Input& in, model::NodeStyle& style, model::List<NodeId>& use_styles,
-                         std::optional<float>& width, std::optional<float>& height,
-                         LayoutMode& layout, model::detail::Arena* arena) {
+                         std::optional<float>& width, std::optional<float>& height, LayoutMode& layout,
+                         model::detail::Arena* arena) {
   const auto name = take_key(in);
   if (!name) return false;
 

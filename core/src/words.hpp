@@ -8,8 +8,8 @@
 
 #include <cstdint>
 #include <optional>
-#include <variant>
 #include <string_view>
+#include <variant>
 
 namespace vesk_core::words {
 

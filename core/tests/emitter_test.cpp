@@ -45,8 +45,8 @@ std::string block(SceneNode n, std::size_t depth = 0) {
 Color hex(std::string_view text) { return *Color::from_hex(text); }
 
 Edge edge(std::string_view name, std::string_view from, std::string_view to) {
-  return Edge{id(name), id(from), id(to), std::nullopt, Style{}, {}, ArrowKind::None, CurveKind::Straight,
-              std::nullopt, {}, {}};
+  return Edge{id(name),     id(from), id(to), std::nullopt, Style{}, {}, ArrowKind::None, CurveKind::Straight,
+              std::nullopt, {},       {}};
 }
 
 Annotation note(Annotation::Kind kind, std::string text) { return Annotation{kind, std::move(text)}; }
@@ -79,9 +79,9 @@ TEST(FormatNumTest, WholeAndTwoDecimalForms) {
       {-0.125f, "-0.12"},
       {2.5f, "2.5"},
       // The stored value decides, not the decimal it was written as.
-      {0.005f, "0"},      // 0.00499999988...
-      {0.025f, "0.03"},   // 0.02500000037...
-      {2.675f, "2.67"},   // 2.67499995...
+      {0.005f, "0"},     // 0.00499999988...
+      {0.025f, "0.03"},  // 0.02500000037...
+      {2.675f, "2.67"},  // 2.67499995...
       {1.1f, "1.1"},
       {-12.5f, "-12.5"},
       {8388607.5f, "8388607.5"},

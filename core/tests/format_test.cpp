@@ -46,9 +46,9 @@ TEST(FormatDocumentTest, SwitchesSelectTheRewrites) {
 TEST(FormatDocumentTest, OwnedMatchesBorrowedWhateverTheLengths) {
   const std::string blanks(5000, ' ');
   const std::string cases[] = {
-      "@a{}",                                                     // longer when written
-      "edge @e { from: @a; to: @b; flow: pulse }",                // defaults added
-      blanks + "rect @r { w: 1.000000 }\n" + blanks + "\n",       // much shorter
+      "@a{}",                                                      // longer when written
+      "edge @e { from: @a; to: @b; flow: pulse }",                 // defaults added
+      blanks + "rect @r { w: 1.000000 }\n" + blanks + "\n",        // much shorter
       "# c\n" + std::string(3000, '\n') + "text @t \"hi\" { }\n",  // shorter
   };
   for (const std::string& text : cases) {

@@ -22,8 +22,8 @@ TEST(NodeIdTest, EqualTextsShareOneHandle) {
 }
 
 TEST(NodeIdTest, ResolveGivesTheTextBackByteForByte) {
-  const std::string texts[] = {"", "root", "card_1", "\xCE\xB1\xCE\xB2\xCE\xB3", std::string(100000, 'x'),
-                               std::string("nul\0inside", 10)};
+  const std::string texts[] = {
+      "", "root", "card_1", "\xCE\xB1\xCE\xB2\xCE\xB3", std::string(100000, 'x'), std::string("nul\0inside", 10)};
   for (const auto& text : texts) {
     const NodeId id = NodeId::intern(text);
     EXPECT_EQ(id.resolve(), text);

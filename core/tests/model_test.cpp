@@ -211,20 +211,26 @@ struct FromHexCase {
   std::optional<std::array<int, 4>> bytes;  // expected bytes, nullopt for none
 };
 
-const FromHexCase kFromHexCases[] = {FromHexCase{"#fff", std::array{255, 255, 255, 255}},
-                      FromHexCase{"#FFF", std::array{255, 255, 255, 255}},
-                      FromHexCase{"#fa0", std::array{255, 170, 0, 255}},
-                      FromHexCase{"#0000", std::array{0, 0, 0, 0}},
-                      FromHexCase{"#1234", std::array{0x11, 0x22, 0x33, 0x44}},
-                      FromHexCase{"#ff000080", std::array{255, 0, 0, 128}},
-                      FromHexCase{"#A1b2C3", std::array{0xA1, 0xB2, 0xC3, 255}},
-                      FromHexCase{"#", std::nullopt}, FromHexCase{"#1", std::nullopt},
-                      FromHexCase{"#12", std::nullopt}, FromHexCase{"#12345", std::nullopt},
-                      FromHexCase{"#1234567", std::nullopt}, FromHexCase{"#123456789", std::nullopt},
-                      FromHexCase{"123456", std::nullopt}, FromHexCase{"#ggg", std::nullopt},
-                      FromHexCase{"", std::nullopt}, FromHexCase{"#12 ", std::nullopt},
-                      FromHexCase{"#\xC3\xA9\x31", std::nullopt},           // "é1": four bytes, not hex
-                      FromHexCase{"#\xEF\xBC\x91\x31\x32\x33", std::nullopt}  // fullwidth digit
+const FromHexCase kFromHexCases[] = {
+    FromHexCase{"#fff", std::array{255, 255, 255, 255}},
+    FromHexCase{"#FFF", std::array{255, 255, 255, 255}},
+    FromHexCase{"#fa0", std::array{255, 170, 0, 255}},
+    FromHexCase{"#0000", std::array{0, 0, 0, 0}},
+    FromHexCase{"#1234", std::array{0x11, 0x22, 0x33, 0x44}},
+    FromHexCase{"#ff000080", std::array{255, 0, 0, 128}},
+    FromHexCase{"#A1b2C3", std::array{0xA1, 0xB2, 0xC3, 255}},
+    FromHexCase{"#", std::nullopt},
+    FromHexCase{"#1", std::nullopt},
+    FromHexCase{"#12", std::nullopt},
+    FromHexCase{"#12345", std::nullopt},
+    FromHexCase{"#1234567", std::nullopt},
+    FromHexCase{"#123456789", std::nullopt},
+    FromHexCase{"123456", std::nullopt},
+    FromHexCase{"#ggg", std::nullopt},
+    FromHexCase{"", std::nullopt},
+    FromHexCase{"#12 ", std::nullopt},
+    FromHexCase{"#\xC3\xA9\x31", std::nullopt},             // "é1": four bytes, not hex
+    FromHexCase{"#\xEF\xBC\x91\x31\x32\x33", std::nullopt}  // fullwidth digit
 };
 
 TEST(ColorTest, FromHexReadsOrRejects) {
@@ -248,16 +254,16 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
 const ToHexCase kToHexCases[] = {ToHexCase{{1, 1, 1, 1}, "#FFFFFF"},
-                                           ToHexCase{{1, 0.5f, 0, 1}, "#FF8000"},  // 127.5 rounds up
-                                           ToHexCase{{0, 0, 0, 0}, "#00000000"},
-                                           ToHexCase{{1, 0, 0, 0.5f}, "#FF000080"},
-                                           ToHexCase{{0, 0, 0, 0.999f}, "#000000"},   // 254.745 -> 255
-                                           ToHexCase{{0, 0, 0, 0.998f}, "#000000FE"},
-                                           ToHexCase{{2, 0, 0, 1}, "#FF0000"},
-                                           ToHexCase{{-1, kNaN, 0, 1}, "#000000"},
-                                           ToHexCase{{kInf, -kInf, 0, 1}, "#FF0000"},
-                                           ToHexCase{{0.0627451f, 0.5f / 255, 0, 1}, "#100100"},
-                                           ToHexCase{{0, 0, 0, kNaN}, "#00000000"}};
+                                 ToHexCase{{1, 0.5f, 0, 1}, "#FF8000"},  // 127.5 rounds up
+                                 ToHexCase{{0, 0, 0, 0}, "#00000000"},
+                                 ToHexCase{{1, 0, 0, 0.5f}, "#FF000080"},
+                                 ToHexCase{{0, 0, 0, 0.999f}, "#000000"},  // 254.745 -> 255
+                                 ToHexCase{{0, 0, 0, 0.998f}, "#000000FE"},
+                                 ToHexCase{{2, 0, 0, 1}, "#FF0000"},
+                                 ToHexCase{{-1, kNaN, 0, 1}, "#000000"},
+                                 ToHexCase{{kInf, -kInf, 0, 1}, "#FF0000"},
+                                 ToHexCase{{0.0627451f, 0.5f / 255, 0, 1}, "#100100"},
+                                 ToHexCase{{0, 0, 0, kNaN}, "#00000000"}};
 
 TEST(ColorTest, ToHexRoundsAndClamps) {
   for (const auto& c : kToHexCases) {
@@ -267,9 +273,8 @@ TEST(ColorTest, ToHexRoundsAndClamps) {
 
 TEST(ColorTest, HexRoundTripNormalises) {
   const std::pair<const char*, const char*> cases[] = {
-      {"#a1b2c3", "#A1B2C3"}, {"#a1b2c3d4", "#A1B2C3D4"}, {"#a1b2c3ff", "#A1B2C3"},
-      {"#abc", "#AABBCC"},    {"#abcd", "#AABBCCDD"},     {"#abcf", "#AABBCC"},
-      {"#000", "#000000"},    {"#0000", "#00000000"},
+      {"#a1b2c3", "#A1B2C3"}, {"#a1b2c3d4", "#A1B2C3D4"}, {"#a1b2c3ff", "#A1B2C3"}, {"#abc", "#AABBCC"},
+      {"#abcd", "#AABBCCDD"}, {"#abcf", "#AABBCC"},       {"#000", "#000000"},      {"#0000", "#00000000"},
   };
   for (const auto& [in, out] : cases) {
     const auto color = Color::from_hex(in);

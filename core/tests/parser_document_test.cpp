@@ -1,6 +1,6 @@
+#include "parser_detail.hpp"
 #include "vesk/core/emitter.hpp"
 #include "vesk/core/parser.hpp"
-#include "parser_detail.hpp"
 
 #include "vesk/testing/scene_gen.hpp"
 
@@ -39,9 +39,8 @@ bool only_root(const SceneGraph& g) {
 }
 
 TEST(DocumentTest, EmptyAndCommentOnlyDocuments) {
-  for (std::string_view text : {"", " \n\t\r\n", "# a\n# b\n", "## top note\n", "}\nfill: #fff\n",
-                                "Rect @r { }", "import\t\"x\" as y", "\xEF\xBB\xBF",
-                                "\xEF\xBB\xBF\xEF\xBB\xBFrect @r {}"}) {
+  for (std::string_view text : {"", " \n\t\r\n", "# a\n# b\n", "## top note\n", "}\nfill: #fff\n", "Rect @r { }",
+                                "import\t\"x\" as y", "\xEF\xBB\xBF", "\xEF\xBB\xBF\xEF\xBB\xBFrect @r {}"}) {
     EXPECT_TRUE(only_root(parse_ok(text))) << text;
   }
 }
@@ -208,7 +207,7 @@ TEST(DocumentTest, LeadingByteOrderMark) {
 
   // Anywhere else a mark is no white space: its line is unrecognised and skipped.
   for (const std::string& text : {mark + mark + "rect @a { }", " " + mark + "rect @a { }", "\n" + mark + "rect @a { }",
-                                 "# c\n" + mark + "rect @a { }", "rect @b { }\n" + mark + "rect @a { }"}) {
+                                  "# c\n" + mark + "rect @a { }", "rect @b { }\n" + mark + "rect @a { }"}) {
     const auto g = parse_ok(text);
     EXPECT_EQ(g.get_by_id(NodeId::intern("a")), nullptr) << text;
     EXPECT_EQ(g.node_count(), text.find("@b") == std::string::npos ? 1u : 2u) << text;
@@ -322,8 +321,7 @@ TEST(DocumentTest, NonAsciiStaysOnCharacterBoundaries) {
       "# ünïcödé comment\u00A0\nrect @Ωmega { ## 注意: 中文\n fill: #fff }\n"
       "text @τ \"日本語\" { }\n@Ωmega -> center_in: τ\n\u2003\u3000rect @after { }\nélan stray line\n");
   EXPECT_EQ(by_id(graph, "Ωmega").comments, List<std::string>{"ünïcödé comment"});
-  EXPECT_EQ(by_id(graph, "Ωmega").annotations,
-            (List<Annotation>{{Annotation::Kind::Description, "注意: 中文"}}));
+  EXPECT_EQ(by_id(graph, "Ωmega").annotations, (List<Annotation>{{Annotation::Kind::Description, "注意: 中文"}}));
   EXPECT_EQ(by_id(graph, "τ").kind, NodeKind{NodeKind::Text{"日本語"}});
   EXPECT_EQ(by_id(graph, "Ωmega").constraints.size(), 1u);
   EXPECT_EQ(graph.node_count(), 4u);

@@ -45,19 +45,22 @@ TEST(EdgeBlockTest, Items) {
     std::function<void(const Edge&)> check;
   };
   const Case cases[] = {
-      {"from: @a; to: @b", [](const Edge& e) {
+      {"from: @a; to: @b",
+       [](const Edge& e) {
          EXPECT_EQ(e.from.resolve(), "a");
          EXPECT_EQ(e.to.resolve(), "b");
        }},
       {"from: @a\nfrom: @c", [](const Edge& e) { EXPECT_EQ(e.from.resolve(), "c"); }},
-      {"use: s use: s", [](const Edge& e) {
+      {"use: s use: s",
+       [](const Edge& e) {
          ASSERT_EQ(e.use_styles.size(), 2u);
          EXPECT_EQ(e.use_styles[1].resolve(), "s");
        }},
       {"label: \"Hi\" label: \"Bye\"", [](const Edge& e) { EXPECT_EQ(e.label, "Bye"); }},
       {"stroke: #333", [](const Edge& e) { EXPECT_EQ(e.style.stroke->width, 1); }},
       {"stroke: #333 2", [](const Edge& e) { EXPECT_EQ(e.style.stroke->width, 2); }},
-      {"stroke: #3332", [](const Edge& e) {
+      {"stroke: #3332",
+       [](const Edge& e) {
          EXPECT_EQ(e.style.stroke, (Stroke{Paint::solid(*Color::from_hex("#3332")), 1}));
        }},
       {"stroke: #333 -", [](const Edge& e) { EXPECT_EQ(e.style.stroke->width, 1); }},
@@ -69,15 +72,37 @@ TEST(EdgeBlockTest, Items) {
       {"curve: smooth", [](const Edge& e) { EXPECT_EQ(e.curve, CurveKind::Smooth); }},
       {"curve: step", [](const Edge& e) { EXPECT_EQ(e.curve, CurveKind::Step); }},
       {"curve: bezier", [](const Edge& e) { EXPECT_EQ(e.curve, CurveKind::Straight); }},
-      {"flow: dash 1200ms", [](const Edge& e) { EXPECT_EQ(e.flow, (FlowAnim{FlowKind::Dash, 1200})); }},
-      {"flow: pulse", [](const Edge& e) { EXPECT_EQ(e.flow, (FlowAnim{FlowKind::Pulse, 800})); }},
-      {"flow: pulse 1.9ms", [](const Edge& e) { EXPECT_EQ(e.flow, (FlowAnim{FlowKind::Pulse, 1})); }},
-      {"flow: pulse -5ms", [](const Edge& e) { EXPECT_EQ(e.flow, (FlowAnim{FlowKind::Pulse, 0})); }},
-      {"flow: pulse ms", [](const Edge& e) { EXPECT_EQ(e.flow, (FlowAnim{FlowKind::Pulse, 800})); }},
-      {"flow: 500ms", [](const Edge& e) { EXPECT_EQ(e.flow, (FlowAnim{FlowKind::Pulse, 800})); }},
-      {"flow: 500", [](const Edge& e) { EXPECT_EQ(e.flow, (FlowAnim{FlowKind::Pulse, 800})); }},
+      {"flow: dash 1200ms",
+       [](const Edge& e) {
+         EXPECT_EQ(e.flow, (FlowAnim{FlowKind::Dash, 1200}));
+       }},
+      {"flow: pulse",
+       [](const Edge& e) {
+         EXPECT_EQ(e.flow, (FlowAnim{FlowKind::Pulse, 800}));
+       }},
+      {"flow: pulse 1.9ms",
+       [](const Edge& e) {
+         EXPECT_EQ(e.flow, (FlowAnim{FlowKind::Pulse, 1}));
+       }},
+      {"flow: pulse -5ms",
+       [](const Edge& e) {
+         EXPECT_EQ(e.flow, (FlowAnim{FlowKind::Pulse, 0}));
+       }},
+      {"flow: pulse ms",
+       [](const Edge& e) {
+         EXPECT_EQ(e.flow, (FlowAnim{FlowKind::Pulse, 800}));
+       }},
+      {"flow: 500ms",
+       [](const Edge& e) {
+         EXPECT_EQ(e.flow, (FlowAnim{FlowKind::Pulse, 800}));
+       }},
+      {"flow: 500",
+       [](const Edge& e) {
+         EXPECT_EQ(e.flow, (FlowAnim{FlowKind::Pulse, 800}));
+       }},
       {"color: red; weight: }", [](const Edge& e) { EXPECT_FALSE(e.label); }},
-      {"# gone\n## tag: t; ## note\n anim :hover {}\n anim :press {}", [](const Edge& e) {
+      {"# gone\n## tag: t; ## note\n anim :hover {}\n anim :press {}",
+       [](const Edge& e) {
          ASSERT_EQ(e.annotations.size(), 2u);
          EXPECT_EQ(e.annotations[0], (Annotation{Annotation::Kind::Tag, "t"}));
          EXPECT_EQ(e.annotations[1], (Annotation{Annotation::Kind::Description, "note"}));
@@ -96,13 +121,28 @@ TEST(EdgeBlockTest, Items) {
 }
 
 TEST(EdgeBlockTest, Failures) {
-  for (std::string_view text : {
-           "edge @e\n{}", "edge e1 {}", "edge @ {}", "edge  @e {", "edge {from: a}", "edge {to: @}",
-           "edge {label: Hi}", "edge {label: \"open}", "edge {use: @s}", "edge {stroke: red}",
-           "edge {opacity: x}", "edge {arrow: -}", "edge {curve: }", "edge {flow: -5}",
-           "edge {flow: dash 500 ms}", "edge {animation: x}", "edge {anim :hover {};}",
-           "edge {## \"open}", "edge {from @a}", "edge {from: @a", "edge {anim :hover { ease: }}",
-           "edge {flow: pulse 5s}"}) {
+  for (std::string_view text : {"edge @e\n{}",
+                                "edge e1 {}",
+                                "edge @ {}",
+                                "edge  @e {",
+                                "edge {from: a}",
+                                "edge {to: @}",
+                                "edge {label: Hi}",
+                                "edge {label: \"open}",
+                                "edge {use: @s}",
+                                "edge {stroke: red}",
+                                "edge {opacity: x}",
+                                "edge {arrow: -}",
+                                "edge {curve: }",
+                                "edge {flow: -5}",
+                                "edge {flow: dash 500 ms}",
+                                "edge {animation: x}",
+                                "edge {anim :hover {};}",
+                                "edge {## \"open}",
+                                "edge {from @a}",
+                                "edge {from: @a",
+                                "edge {anim :hover { ease: }}",
+                                "edge {flow: pulse 5s}"}) {
     EXPECT_FALSE(parse_edge(text)) << text;
   }
 }
@@ -149,10 +189,10 @@ TEST(ConstraintLineTest, AttachesToExistingNodesOnly) {
 }
 
 TEST(ConstraintLineTest, Failures) {
-  for (std::string_view text : {
-           "@", "@ a -> absolute: 1, 2", "@{", "@a b", "@a", "@a ->", "@a -> : 1", "@a -> spin 90",
-           "@a -> center_in: @b", "@a -> offset: @b10, 5", "@a -> offset: b 1, 2",
-           "@a -> offset: @b 1 2", "@a -> absolute: 10 20", "@a -> absolute: 10,", "@a - > absolute: 1,2"}) {
+  for (std::string_view text :
+       {"@", "@ a -> absolute: 1, 2", "@{", "@a b", "@a", "@a ->", "@a -> : 1", "@a -> spin 90", "@a -> center_in: @b",
+        "@a -> offset: @b10, 5", "@a -> offset: b 1, 2", "@a -> offset: @b 1 2", "@a -> absolute: 10 20",
+        "@a -> absolute: 10,", "@a - > absolute: 1,2"}) {
     SceneGraph graph;
     Input in = text;
     EXPECT_FALSE(parse_constraint_line(in, graph)) << text;

@@ -59,11 +59,16 @@ TEST(ScannerTest, TakeTillNeverConsumesItsStop) {
     std::string_view taken;
   };
   const Case cases[] = {
-      {take_till_value_end, "a b;c", "a b"},     {take_till_value_end, "ab}c", "ab"},
-      {take_till_value_end, "ab\nc", "ab"},      {take_till_value_end, "", ""},
-      {take_till_separator, "a}b;c", "a}b"},     {take_till_separator, "é\n", "é"},
-      {take_till_line_end, "a;}\"b\nc", "a;}\"b"}, {take_till_line_end, "abc", "abc"},
-      {take_till_quote, "a\nb\"c", "a\nb"},      {take_blanks, "  \tx", "  \t"},
+      {take_till_value_end, "a b;c", "a b"},
+      {take_till_value_end, "ab}c", "ab"},
+      {take_till_value_end, "ab\nc", "ab"},
+      {take_till_value_end, "", ""},
+      {take_till_separator, "a}b;c", "a}b"},
+      {take_till_separator, "é\n", "é"},
+      {take_till_line_end, "a;}\"b\nc", "a;}\"b"},
+      {take_till_line_end, "abc", "abc"},
+      {take_till_quote, "a\nb\"c", "a\nb"},
+      {take_blanks, "  \tx", "  \t"},
       {take_digits, "x", ""},
   };
   for (const Case& c : cases) {
@@ -198,7 +203,7 @@ TEST(NodeIdTest, ReadsIdentifiers) {
     std::string_view rest;
   };
   const Case cases[] = {
-      {"@a_1", "a_1", ""},   {"@card-2", "card", "-2"},     {"@ a", std::nullopt, " a"},
+      {"@a_1", "a_1", ""},      {"@card-2", "card", "-2"},   {"@ a", std::nullopt, " a"},
       {"a", std::nullopt, "a"}, {"@Ωмир中٣", "Ωмир中٣", ""}, {"@", std::nullopt, ""},
   };
   for (const Case& c : cases) {
@@ -246,11 +251,8 @@ TEST(QuotedStringTest, NoEscapes) {
     std::string_view rest;
   };
   const Case cases[] = {
-      {R"("a\"b)", R"(a\)", "b"},
-      {"\"two\nlines\"x", "two\nlines", "x"},
-      {"\"\"", "", ""},
-      {"\"open", std::nullopt, ""},
-      {"x\"\"", std::nullopt, "x\"\""},
+      {R"("a\"b)", R"(a\)", "b"},   {"\"two\nlines\"x", "two\nlines", "x"}, {"\"\"", "", ""},
+      {"\"open", std::nullopt, ""}, {"x\"\"", std::nullopt, "x\"\""},
   };
   for (const Case& c : cases) {
     Input in = c.input;
@@ -386,9 +388,9 @@ TEST(LookAheadTest, NodeHead) {
     bool head;
   };
   const Case cases[] = {
-      {"@a {", true},       {"@a{", true},     {"@a\n\n  {", true}, {"@a\r\n{", true},
-      {"@a\u3000{", true},  {"@{", false},     {"@ a {", false},    {"@a -> b", false},
-      {"@a", false},        {"@", false},      {"@a b {", false},   {"@αβ {", true},
+      {"@a {", true},      {"@a{", true}, {"@a\n\n  {", true}, {"@a\r\n{", true},
+      {"@a\u3000{", true}, {"@{", false}, {"@ a {", false},    {"@a -> b", false},
+      {"@a", false},       {"@", false},  {"@a b {", false},   {"@αβ {", true},
   };
   for (const Case& c : cases) EXPECT_EQ(is_node_head(c.input), c.head) << c.input;
   EXPECT_EQ(skip_ident_chars("ab_9-c"), "-c");

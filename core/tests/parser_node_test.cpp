@@ -1,6 +1,6 @@
+#include "parser_detail.hpp"
 #include "vesk/core/parser.hpp"
 #include "vesk/testing/scene_gen.hpp"
-#include "parser_detail.hpp"
 
 #include <gtest/gtest.h>
 
@@ -119,14 +119,35 @@ TEST(NodeBlockTest, ChildHeads) {
 }
 
 TEST(NodeBlockTest, Failures) {
-  for (std::string_view text : {
-           "rectangle {}", "Rect {}", "x {}", "rect @ {}", "rect @r\n{}", "rect @r\r\n{}",
-           "rect \"x\" {}", "rect word {}", "text \"open {}", "rect {", "rect { w: 1",
-           "group { rect { }", "rect { - }", "rect { = }", "rect { ; }", "rect { , }", "rect { @ x }",
-           "group { @child\n{ } }", "group { animate: 1 }", "group { rect {}; }",
-           "group { anim :hover {}; }", "rect { fill: #ggg }", "rect { ## \"open }",
-           "group { group { rect { fill: #12 } } }", "@a b {}",
-           "rect { use: a b }", "rect { use: a, b }", "rect { fill: #fff ; }", "rect { h: 1 ; }"}) {
+  for (std::string_view text : {"rectangle {}",
+                                "Rect {}",
+                                "x {}",
+                                "rect @ {}",
+                                "rect @r\n{}",
+                                "rect @r\r\n{}",
+                                "rect \"x\" {}",
+                                "rect word {}",
+                                "text \"open {}",
+                                "rect {",
+                                "rect { w: 1",
+                                "group { rect { }",
+                                "rect { - }",
+                                "rect { = }",
+                                "rect { ; }",
+                                "rect { , }",
+                                "rect { @ x }",
+                                "group { @child\n{ } }",
+                                "group { animate: 1 }",
+                                "group { rect {}; }",
+                                "group { anim :hover {}; }",
+                                "rect { fill: #ggg }",
+                                "rect { ## \"open }",
+                                "group { group { rect { fill: #12 } } }",
+                                "@a b {}",
+                                "rect { use: a b }",
+                                "rect { use: a, b }",
+                                "rect { fill: #fff ; }",
+                                "rect { h: 1 ; }"}) {
     EXPECT_FALSE(parse(text)) << text;
   }
 }

@@ -34,37 +34,64 @@ TEST(NodePropertyTest, Values) {
     std::string_view rest;
   };
   const Case cases[] = {
-      {"w: 10 h: 20", [](const Target& t) { EXPECT_EQ(t.width, 10); EXPECT_EQ(t.height, 20); }, ""},
-      {"width:10 h :20;x", [](const Target& t) { EXPECT_EQ(t.width, 10); EXPECT_EQ(t.height, 20); }, "x"},
+      {"w: 10 h: 20",
+       [](const Target& t) {
+         EXPECT_EQ(t.width, 10);
+         EXPECT_EQ(t.height, 20);
+       },
+       ""},
+      {"width:10 h :20;x",
+       [](const Target& t) {
+         EXPECT_EQ(t.width, 10);
+         EXPECT_EQ(t.height, 20);
+       },
+       "x"},
       {"w: 10 ;", [](const Target& t) { EXPECT_EQ(t.width, 10); }, ""},
-      {"w: 10 height: 5", [](const Target& t) { EXPECT_EQ(t.width, 10); EXPECT_FALSE(t.height); },
+      {"w: 10 height: 5",
+       [](const Target& t) {
+         EXPECT_EQ(t.width, 10);
+         EXPECT_FALSE(t.height);
+       },
        "height: 5"},
       {"height: -3.5", [](const Target& t) { EXPECT_EQ(t.height, -3.5f); }, ""},
-      {"use: card\nx", [](const Target& t) {
+      {"use: card\nx",
+       [](const Target& t) {
          ASSERT_EQ(t.uses.size(), 1u);
          EXPECT_EQ(t.uses[0].resolve(), "card");
-       }, "x"},
+       },
+       "x"},
       {"fill: #f00", [](const Target& t) { EXPECT_EQ(t.style->fill, solid(1, 0, 0)); }, ""},
       {"bg: #000 ;", [](const Target& t) { EXPECT_EQ(t.style->fill, solid(0, 0, 0)); }, ""},
-      {"bg: #fff corner=8 shadow=(0,2,4,#00000080)", [](const Target& t) {
+      {"bg: #fff corner=8 shadow=(0,2,4,#00000080)",
+       [](const Target& t) {
          EXPECT_EQ(t.style->fill, solid(1, 1, 1));
          EXPECT_EQ(t.style->corner_radius, 8);
          EXPECT_EQ(t.style->shadow, (Shadow{0, 2, 4, Color{0, 0, 0, 128 / 255.0f}}));
-       }, ""},
-      {"bg: #fff shadow=(1,1,1,#000) corner=2 corner=3", [](const Target& t) {
+       },
+       ""},
+      {"bg: #fff shadow=(1,1,1,#000) corner=2 corner=3",
+       [](const Target& t) {
          EXPECT_EQ(t.style->corner_radius, 3);
          EXPECT_TRUE(t.style->shadow);
-       }, ""},
-      {"stroke: #333 2", [](const Target& t) {
+       },
+       ""},
+      {"stroke: #333 2",
+       [](const Target& t) {
          EXPECT_EQ(t.style->stroke, (Stroke{solid(0.2f, 0.2f, 0.2f), 2}));
-       }, ""},
+       },
+       ""},
       {"corner: 4", [](const Target& t) { EXPECT_EQ(t.style->corner_radius, 4); }, ""},
       {"opacity: 2", [](const Target& t) { EXPECT_EQ(t.style->opacity, 2); }, ""},
       {"opacity: -1", [](const Target& t) { EXPECT_EQ(t.style->opacity, -1); }, ""},
-      {"font: \"Mono\" 700 12", [](const Target& t) {
+      {"font: \"Mono\" 700 12",
+       [](const Target& t) {
          EXPECT_EQ(t.style->font, (FontSpec{"Mono", 700, 12}));
-       }, ""},
-      {"font: bold", [](const Target& t) { EXPECT_EQ(t.style->font, (FontSpec{"Inter", 400, 14})); },
+       },
+       ""},
+      {"font: bold",
+       [](const Target& t) {
+         EXPECT_EQ(t.style->font, (FontSpec{"Inter", 400, 14}));
+       },
        "bold"},
       {"Fill: #fff", [](const Target& t) { EXPECT_FALSE(t.style->fill); }, ""},
       {"text_size: 12 }", [](const Target& t) { EXPECT_TRUE(t.style->empty()); }, "}"},
@@ -107,12 +134,31 @@ TEST(NodePropertyTest, Layouts) {
 }
 
 TEST(NodePropertyTest, Failures) {
-  for (std::string_view text : {
-           "-x: 1", "fill #fff", "w: .5", "w: +5", "w: 1 h: x", "h: 10 ;", "fill: #ff", "fill: red",
-           "corner: 1 ;", "opacity: 1 ;", "use: a ;", "use: @a", "use:", "stroke: #333",
-           "stroke: #3332", "stroke: #333\t", "bg: #fff corner=", "bg: #fff shadow=(0, 2,4,#000)",
-           "bg: #fff shadow=(0,2,4,#000", "bg: #fff shadow=(0,2,#000)", "layout:",
-           "layout: grid gap= 3", "font: \"open", "", "fill: #fff ;"}) {
+  for (std::string_view text : {"-x: 1",
+                                "fill #fff",
+                                "w: .5",
+                                "w: +5",
+                                "w: 1 h: x",
+                                "h: 10 ;",
+                                "fill: #ff",
+                                "fill: red",
+                                "corner: 1 ;",
+                                "opacity: 1 ;",
+                                "use: a ;",
+                                "use: @a",
+                                "use:",
+                                "stroke: #333",
+                                "stroke: #3332",
+                                "stroke: #333\t",
+                                "bg: #fff corner=",
+                                "bg: #fff shadow=(0, 2,4,#000)",
+                                "bg: #fff shadow=(0,2,4,#000",
+                                "bg: #fff shadow=(0,2,#000)",
+                                "layout:",
+                                "layout: grid gap= 3",
+                                "font: \"open",
+                                "",
+                                "fill: #fff ;"}) {
     Target t;
     std::string rest;
     bool ok = read_properties(text, t, &rest);
@@ -168,11 +214,10 @@ TEST(AnimBlockTest, Reads) {
 }
 
 TEST(AnimBlockTest, Failures) {
-  for (std::string_view text : {
-           "anim: hover {}", "anim : hover {}", "anim :{}", "anim :hover\n{}", "anim :hover x {}",
-           "animate :hover {}", "anim :hover { ease: spring 250 ms }", "anim :hover { scale 1 }",
-           "anim :hover { fill: #12 }", "anim :hover { opacity: x }", "anim :hover { ease: }",
-           "anim :hover { scale: 1", "anim :hover {", "anim :hover { -: 1 }"}) {
+  for (std::string_view text : {"anim: hover {}", "anim : hover {}", "anim :{}", "anim :hover\n{}", "anim :hover x {}",
+                                "animate :hover {}", "anim :hover { ease: spring 250 ms }", "anim :hover { scale 1 }",
+                                "anim :hover { fill: #12 }", "anim :hover { opacity: x }", "anim :hover { ease: }",
+                                "anim :hover { scale: 1", "anim :hover {", "anim :hover { -: 1 }"}) {
     Input in = text;
     EXPECT_FALSE(parse_anim_block(in)) << text;
   }

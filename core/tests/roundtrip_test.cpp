@@ -59,7 +59,9 @@ class SceneWriter {
     ids_.push_back(id);
     return id;
   }
-  std::string any_id() { return ids_.empty() ? "missing" : ids_[static_cast<std::size_t>(pick(0, int(ids_.size()) - 1))]; }
+  std::string any_id() {
+    return ids_.empty() ? "missing" : ids_[static_cast<std::size_t>(pick(0, int(ids_.size()) - 1))];
+  }
   // Integers, two-decimal values and longer decimals that the writer rounds.
   std::string num(bool negative_ok = true) {
     std::string s;
@@ -107,12 +109,30 @@ class SceneWriter {
     static const char* const eases[] = {"linear", "ease_in", "easeOut", "spring", "ease_in_out", "cubic", "bounce"};
     indent(depth);
     out_ += std::string("anim :") + triggers[pick(0, 4)] + " {\n";
-    if (chance(2)) { indent(depth + 1); out_ += "fill: " + color() + "\n"; }
-    if (chance(2)) { indent(depth + 1); out_ += "opacity: " + num(false) + "\n"; }
-    if (chance(2)) { indent(depth + 1); out_ += "scale: " + num(false) + "\n"; }
-    if (chance(2)) { indent(depth + 1); out_ += "rotate: " + num() + "\n"; }
-    if (chance(3)) { indent(depth + 1); out_ += "# comment lost\n"; }
-    if (chance(4)) { indent(depth + 1); out_ += "unknown: 5\n"; }
+    if (chance(2)) {
+      indent(depth + 1);
+      out_ += "fill: " + color() + "\n";
+    }
+    if (chance(2)) {
+      indent(depth + 1);
+      out_ += "opacity: " + num(false) + "\n";
+    }
+    if (chance(2)) {
+      indent(depth + 1);
+      out_ += "scale: " + num(false) + "\n";
+    }
+    if (chance(2)) {
+      indent(depth + 1);
+      out_ += "rotate: " + num() + "\n";
+    }
+    if (chance(3)) {
+      indent(depth + 1);
+      out_ += "# comment lost\n";
+    }
+    if (chance(4)) {
+      indent(depth + 1);
+      out_ += "unknown: 5\n";
+    }
     if (!chance(3)) {
       indent(depth + 1);
       out_ += std::string("ease: ") + eases[pick(0, 6)];
@@ -217,7 +237,8 @@ class SceneWriter {
     if (chance(2)) out_ += std::string("  arrow: ") + arrows[pick(0, 4)] + "\n";
     static const char* const curves[] = {"straight", "smooth", "step", "bezier"};
     if (chance(2)) out_ += std::string("  curve: ") + curves[pick(0, 3)] + "\n";
-    if (chance(2)) out_ += std::string("  flow: ") + (chance(2) ? "dash" : "pulse") + " " + std::to_string(pick(0, 3000)) + "ms\n";
+    if (chance(2))
+      out_ += std::string("  flow: ") + (chance(2) ? "dash" : "pulse") + " " + std::to_string(pick(0, 3000)) + "ms\n";
     if (chance(3)) out_ += "  mystery: value\n";
     if (chance(3)) anim(1);
     out_ += "}\n";

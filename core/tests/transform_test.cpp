@@ -25,8 +25,8 @@ std::string numbered(std::string_view prefix, std::size_t n) {
 SceneNode generic(std::string_view name) { return SceneNode(id(name), NodeKind{NodeKind::Generic{}}); }
 
 Edge edge(std::string_view name) {
-  return Edge{id(name), id("a"), id("b"), std::nullopt, Style{}, {}, ArrowKind::None, CurveKind::Straight,
-              std::nullopt, {}, {}};
+  return Edge{id(name),     id("a"), id("b"), std::nullopt, Style{}, {}, ArrowKind::None, CurveKind::Straight,
+              std::nullopt, {},      {}};
 }
 
 template <class List>
@@ -57,8 +57,7 @@ TEST(PaintKeyTest, Variants) {
       {Paint::solid(hex("#ff0000")), "#FF0000"},
       {Paint::solid(hex("#ff000080")), "#FF000080"},
       {Paint{Paint::LinearGradient{45, {}}}, "linear(45deg,)"},
-      {Paint{Paint::LinearGradient{0.5f, {{hex("#fff"), 0}, {hex("#000"), 1}}}},
-       "linear(0.5deg,#FFFFFF/0,#000000/1)"},
+      {Paint{Paint::LinearGradient{0.5f, {{hex("#fff"), 0}, {hex("#000"), 1}}}}, "linear(0.5deg,#FFFFFF/0,#000000/1)"},
       {Paint{Paint::RadialGradient{}}, "radial()"},
       {Paint{Paint::RadialGradient{{{hex("#fff"), 0.125f}, {hex("#0000"), 1e20f}}}},
        "radial(#FFFFFF/0.125,#00000000/100000000000000000000)"},
@@ -88,8 +87,7 @@ TEST(StyleSignatureTest, PartsInFixedOrder) {
        }(),
        "fill=#FF0000|corner=4|opacity=0.5"},
       {font_only, "font=Inter,400,14"},
-      {all,
-       "fill=#FF0000|stroke=#333333,1.5|font=Fira Sans,700,12.5|corner=4|opacity=0.5|shadow=0,2,4.5,#00000088"},
+      {all, "fill=#FF0000|stroke=#333333,1.5|font=Fira Sans,700,12.5|corner=4|opacity=0.5|shadow=0,2,4.5,#00000088"},
       {negative, "corner=inf|opacity=-0"},
   };
   for (const auto& [style, signature] : cases) EXPECT_EQ(style_signature(style), signature);

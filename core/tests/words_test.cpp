@@ -75,8 +75,7 @@ TEST(WordsTest, EveryValueGoesWordValueWord) {
               {Easing::Kind::Linear, Easing::Kind::EaseIn, Easing::Kind::EaseOut, Easing::Kind::EaseInOut,
                Easing::Kind::Spring, Easing::Kind::Cubic},
               std::nullopt, "cubic");
-  check_table("arrows", kArrows, {ArrowKind::None, ArrowKind::Start, ArrowKind::End, ArrowKind::Both},
-              ArrowKind::None);
+  check_table("arrows", kArrows, {ArrowKind::None, ArrowKind::Start, ArrowKind::End, ArrowKind::Both}, ArrowKind::None);
   check_table("curves", kCurves, {CurveKind::Straight, CurveKind::Smooth, CurveKind::Step}, CurveKind::Straight);
   check_table("flows", kFlows, {FlowKind::Pulse, FlowKind::Dash}, std::nullopt);
   check_table("layouts", kLayouts, {LayoutWord::Column, LayoutWord::Row, LayoutWord::Grid}, std::nullopt);

@@ -15,8 +15,7 @@ using protocol::CompletionItem;
 using Kind = protocol::CompletionItemKind;
 constexpr auto kSnippet = protocol::InsertTextFormat::Snippet;
 
-constexpr CompletionItem snippet(std::string_view label, Kind kind, std::string_view detail,
-                                 std::string_view insert) {
+constexpr CompletionItem snippet(std::string_view label, Kind kind, std::string_view detail, std::string_view insert) {
   return {label, kind, detail, insert, kSnippet};
 }
 constexpr CompletionItem plain(std::string_view label, Kind kind, std::string_view detail) {
@@ -64,10 +63,8 @@ const CompletionItem kLayoutValues[] = {
 };
 
 const CompletionItem kEaseValues[] = {
-    plain("linear", Kind::EnumMember, "Linear easing"),
-    plain("ease_in", Kind::EnumMember, "Ease in"),
-    plain("ease_out", Kind::EnumMember, "Ease out"),
-    plain("ease_in_out", Kind::EnumMember, "Ease in-out"),
+    plain("linear", Kind::EnumMember, "Linear easing"),  plain("ease_in", Kind::EnumMember, "Ease in"),
+    plain("ease_out", Kind::EnumMember, "Ease out"),     plain("ease_in_out", Kind::EnumMember, "Ease in-out"),
     plain("spring", Kind::EnumMember, "Spring physics"),
 };
 

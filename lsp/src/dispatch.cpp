@@ -77,11 +77,8 @@ bool Service::handle(const std::vector<Message>& batch) {
   EndBatch end{*this};
   for (const Message& m : batch) {
     switch (m.kind) {
-      case Message::Kind::kResponse:
-        break;  // the server sends no requests, so no answer is awaited
-      case Message::Kind::kRequest:
-        try {
-          run_request(m);
+      case Message::Kind::kResponse: break;  // the server sends no requests, so no answer is awaited
+      case Message::Kind::kRequest: try { run_request(m);
         } catch (const std::exception&) {
           refuse(m.id, code::kInternalError);
         }

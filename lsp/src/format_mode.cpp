@@ -113,7 +113,8 @@ int run(int in, int out, int err) {
     report(err, "failed to read stdin: stream is not valid UTF-8 at byte ", std::to_string(*bad));
     return kIoError;
   }
-  auto result = vesk_core::format::format_document_owned(std::move(input), vesk_core::format::FormatConfig{true, false});
+  auto result =
+      vesk_core::format::format_document_owned(std::move(input), vesk_core::format::FormatConfig{true, false});
   if (!result.ok()) {
     report(err, "vesk-lsp --format error: ", result.error());
     return kParseError;

@@ -30,49 +30,61 @@ constexpr KeywordDoc kKeywordDocs[] = {
     {"height", kHeightDoc},
     {"w", kWidthDoc},
     {"width", kWidthDoc},
-    {"bg", "**bg:** \u2014 Background fill with inline corner/shadow.\n\n"
-           "Format: `bg: #COLOR corner=N shadow=(x,y,blur,#COL)`"},
+    {"bg",
+     "**bg:** \u2014 Background fill with inline corner/shadow.\n\n"
+     "Format: `bg: #COLOR corner=N shadow=(x,y,blur,#COL)`"},
     {"use", "**use:** \u2014 Reference a named style definition.\n\nExample: `use: accent`"},
     {"row", "**row** \u2014 Horizontal stack layout.\n\nModifiers: `gap=N` `pad=N`"},
     {"tag", "**## tag:** \u2014 Tag annotation.\n\nFormat: `## tag: category_name`"},
-    {"rect", "**rect** \u2014 Rectangle shape.\n\n"
-             "Properties: `w:` `h:` `fill:` `stroke:` `corner:` `opacity:`"},
-    {"text", "**text** \u2014 Text label node.\n\n"
-             "Inline content: `text @id \"content\" { ... }`\nProperties: `font:` `fill:` `opacity:`"},
+    {"rect",
+     "**rect** \u2014 Rectangle shape.\n\n"
+     "Properties: `w:` `h:` `fill:` `stroke:` `corner:` `opacity:`"},
+    {"text",
+     "**text** \u2014 Text label node.\n\n"
+     "Inline content: `text @id \"content\" { ... }`\nProperties: `font:` `fill:` `opacity:`"},
     {"path", "**path** \u2014 Freeform vector path.\n\nSupports SVG-like path commands."},
     {"fill", "**fill:** \u2014 Fill color.\n\nAccepts hex: `#RGB`, `#RRGGBB`, `#RRGGBBAA`"},
-    {"font", "**font:** \u2014 Font specification.\n\n"
-             "Format: `font: \"Family\" weight size`\nExample: `font: \"Inter\" 600 24`"},
+    {"font",
+     "**font:** \u2014 Font specification.\n\n"
+     "Format: `font: \"Family\" weight size`\nExample: `font: \"Inter\" 600 24`"},
     {"grid", "**grid** \u2014 Grid layout.\n\nModifiers: `cols=N` `gap=N` `pad=N`"},
-    {"anim", "**anim** \u2014 Animation block.\n\n"
-             "Format: `anim :trigger { props }`\nTriggers: `:hover`, `:press`, `:enter`"},
-    {"ease", "**ease:** \u2014 Easing function.\n\n"
-             "Values: `linear`, `ease_in`, `ease_out`, `ease_in_out`, `spring`\nFormat: `ease: spring 300ms`"},
-    {"group", "**group** \u2014 Container node for child elements.\n\n"
-              "Supports `layout:` for automatic arrangement of children."},
-    {"style", "**style** \u2014 Reusable style definition.\n\n"
-              "Define once, apply to nodes with `use: style_name`."},
+    {"anim",
+     "**anim** \u2014 Animation block.\n\n"
+     "Format: `anim :trigger { props }`\nTriggers: `:hover`, `:press`, `:enter`"},
+    {"ease",
+     "**ease:** \u2014 Easing function.\n\n"
+     "Values: `linear`, `ease_in`, `ease_out`, `ease_in_out`, `spring`\nFormat: `ease: spring 300ms`"},
+    {"group",
+     "**group** \u2014 Container node for child elements.\n\n"
+     "Supports `layout:` for automatic arrangement of children."},
+    {"style",
+     "**style** \u2014 Reusable style definition.\n\n"
+     "Define once, apply to nodes with `use: style_name`."},
     {"stroke", "**stroke:** \u2014 Stroke color and width.\n\nFormat: `stroke: #COLOR width`"},
     {"corner", "**corner:** \u2014 Corner radius for rounded shapes."},
-    {"layout", "**layout:** \u2014 Children arrangement mode.\n\n"
-               "Values: `column`, `row`, `grid`, `free`\nModifiers: `gap=N`, `pad=N`, `cols=N`"},
+    {"layout",
+     "**layout:** \u2014 Children arrangement mode.\n\n"
+     "Values: `column`, `row`, `grid`, `free`\nModifiers: `gap=N`, `pad=N`, `cols=N`"},
     {"column", "**column** \u2014 Vertical stack layout.\n\nModifiers: `gap=N` `pad=N`"},
     {"spring", "**spring** \u2014 Spring physics easing.\n\nnatural bounce animation."},
-    {"accept", "**## accept:** \u2014 Acceptance criterion annotation.\n\n"
-               "Format: `## accept: \"description\"`"},
-    {"status", "**## status:** \u2014 Status annotation.\n\n"
-               "Values: `draft`, `in_progress`, `review`, `done`"},
-    {"ellipse", "**ellipse** \u2014 Ellipse or circle shape.\n\n"
-                "Properties: `w:` (rx) `h:` (ry) `fill:` `stroke:` `opacity:`"},
+    {"accept",
+     "**## accept:** \u2014 Acceptance criterion annotation.\n\n"
+     "Format: `## accept: \"description\"`"},
+    {"status",
+     "**## status:** \u2014 Status annotation.\n\n"
+     "Values: `draft`, `in_progress`, `review`, `done`"},
+    {"ellipse",
+     "**ellipse** \u2014 Ellipse or circle shape.\n\n"
+     "Properties: `w:` (rx) `h:` (ry) `fill:` `stroke:` `opacity:`"},
     {"opacity", "**opacity:** \u2014 Opacity value from 0.0 (transparent) to 1.0 (opaque)."},
-    {"priority", "**## priority:** \u2014 Priority annotation.\n\n"
-                 "Values: `low`, `medium`, `high`, `critical`"},
+    {"priority",
+     "**## priority:** \u2014 Priority annotation.\n\n"
+     "Values: `low`, `medium`, `high`, `critical`"},
 };
 
 // ASCII letters and digits, "_", "#" and "@"; no byte of a non-ASCII character.
 constexpr bool word_byte(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '#' ||
-         c == '@';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '#' || c == '@';
 }
 
 std::optional<std::string_view> keyword_doc(std::string_view word) {

@@ -26,12 +26,9 @@ struct ErrorText {
   std::string_view message;
 };
 inline constexpr ErrorText kErrorTexts[] = {
-    {code::kParseError, "Parse error"},
-    {code::kInvalidRequest, "Invalid request"},
-    {code::kMethodNotFound, "Method not found"},
-    {code::kInvalidParams, "Invalid params"},
-    {code::kInternalError, "Internal error"},
-    {code::kServerNotInitialized, "Server not initialized"},
+    {code::kParseError, "Parse error"},          {code::kInvalidRequest, "Invalid request"},
+    {code::kMethodNotFound, "Method not found"}, {code::kInvalidParams, "Invalid params"},
+    {code::kInternalError, "Internal error"},    {code::kServerNotInitialized, "Server not initialized"},
     {code::kRequestCancelled, "Canceled"},
 };
 
@@ -44,7 +41,7 @@ constexpr std::size_t kMaxJsonDepth = 128;
 struct Message {
   enum class Kind { kRequest, kNotification, kResponse };
   Kind kind = Kind::kNotification;
-  std::string method;                       // requests and notifications
+  std::string method;                        // requests and notifications
   std::optional<boost::json::value> params;  // absent when the member is missing
   boost::json::value id;                     // integer or string for requests and responses
 };

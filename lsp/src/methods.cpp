@@ -148,8 +148,8 @@ constexpr Binding kBindings[] = {
 std::span<const Binding> bindings() { return kBindings; }
 
 const Binding* find_method(std::string_view method) {
-  const auto* it = std::find_if(std::begin(kBindings), std::end(kBindings),
-                                [&](const Binding& b) { return b.method == method; });
+  const auto* it =
+      std::find_if(std::begin(kBindings), std::end(kBindings), [&](const Binding& b) { return b.method == method; });
   return it == std::end(kBindings) ? nullptr : it;
 }
 

@@ -210,7 +210,8 @@ Result<DidChangeParams> decode_did_change(const json::value& v, const UriParser&
       const json::object& co = as_object(c, path);
       ContentChange change;
       if (const json::value* r = optional(co, "range")) change.range = range(*r, join(path, "range"));
-      if (const json::value* n = optional(co, "rangeLength")) change.range_length = uinteger(*n, join(path, "rangeLength"));
+      if (const json::value* n = optional(co, "rangeLength"))
+        change.range_length = uinteger(*n, join(path, "rangeLength"));
       change.text = string(required(co, path, "text"), join(path, "text"));
       p.changes.push_back(std::move(change));
     }

@@ -13,10 +13,10 @@
 
 #include <malloc.h>
 
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <system_error>
-#include <unistd.h>
 
 namespace vesk_lsp::server {
 

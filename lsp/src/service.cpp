@@ -26,9 +26,7 @@ struct Incoming {
 Incoming to_incoming(transport::ReadResult r) {
   Incoming in;
   switch (r.status) {
-    case transport::ReadStatus::kEnd:
-      in.kind = Incoming::Kind::kEnd;
-      break;
+    case transport::ReadStatus::kEnd: in.kind = Incoming::Kind::kEnd; break;
     case transport::ReadStatus::kUndecodable:
       in.kind = Incoming::Kind::kUndecodable;
       in.error_code = code::kParseError;

@@ -17,11 +17,11 @@ namespace vesk_lsp::symbols {
 namespace {
 
 using protocol::SymbolKind;
-using vesk_core::model::NodeKind;
 using vesk_core::chars::ident_char;
 using vesk_core::chars::span_of;
 using vesk_core::chars::trim;
 using vesk_core::chars::white_space;
+using vesk_core::model::NodeKind;
 
 constexpr std::string_view kNodeKeywords[] = {"group", "rect", "ellipse", "path", "text"};
 constexpr std::string_view kAnonPrefix = "_anon_";
@@ -70,24 +70,16 @@ struct NodeSymbol {
 std::optional<NodeSymbol> node_symbol(const NodeKind& kind) {
   struct Visitor {
     std::optional<NodeSymbol> operator()(const NodeKind::Root&) const { return std::nullopt; }
-    std::optional<NodeSymbol> operator()(const NodeKind::Generic&) const {
-      return NodeSymbol{"", SymbolKind::Object};
-    }
+    std::optional<NodeSymbol> operator()(const NodeKind::Generic&) const { return NodeSymbol{"", SymbolKind::Object}; }
     std::optional<NodeSymbol> operator()(const NodeKind::Group&) const {
       return NodeSymbol{"group", SymbolKind::Namespace};
     }
-    std::optional<NodeSymbol> operator()(const NodeKind::Rect&) const {
-      return NodeSymbol{"rect", SymbolKind::Object};
-    }
+    std::optional<NodeSymbol> operator()(const NodeKind::Rect&) const { return NodeSymbol{"rect", SymbolKind::Object}; }
     std::optional<NodeSymbol> operator()(const NodeKind::Ellipse&) const {
       return NodeSymbol{"ellipse", SymbolKind::Object};
     }
-    std::optional<NodeSymbol> operator()(const NodeKind::Path&) const {
-      return NodeSymbol{"path", SymbolKind::Object};
-    }
-    std::optional<NodeSymbol> operator()(const NodeKind::Text&) const {
-      return NodeSymbol{"text", SymbolKind::String};
-    }
+    std::optional<NodeSymbol> operator()(const NodeKind::Path&) const { return NodeSymbol{"path", SymbolKind::Object}; }
+    std::optional<NodeSymbol> operator()(const NodeKind::Text&) const { return NodeSymbol{"text", SymbolKind::String}; }
   };
   return std::visit(Visitor{}, kind.value);
 }

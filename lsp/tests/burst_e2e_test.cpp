@@ -5,9 +5,9 @@
 
 #include "vesk/testing/frames.hpp"
 
+#include <gtest/gtest.h>
 #include <boost/json/object.hpp>
 #include <boost/json/serialize.hpp>
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -37,7 +37,9 @@ std::string notification(const std::string& method, const std::string& params = 
 }
 
 std::string initialize(int id) { return request(id, "initialize", R"({"capabilities":{}})"); }
-std::string hover(int id) { return request(id, "textDocument/hover", kDoc + R"(,"position":{"line":0,"character":1}})"); }
+std::string hover(int id) {
+  return request(id, "textDocument/hover", kDoc + R"(,"position":{"line":0,"character":1}})");
+}
 std::string shutdown(int id) { return request(id, "shutdown"); }
 std::string cancel(int id) { return notification("$/cancelRequest", R"({"id":)" + std::to_string(id) + "}"); }
 const std::string kExit = notification("exit");
@@ -52,20 +54,27 @@ TEST(Burst, JudgedInReadOrder) {
   };
   const Case cases[] = {
       {"nothing after exit is handled", true, {hover(50), kExit, cancel(50)}, {"50 result"}, 1},
-      {"a cancel after shutdown is ignored", true, {hover(12), shutdown(13), cancel(12), kExit},
-       {"12 result", "13 result"}, 0},
+      {"a cancel after shutdown is ignored",
+       true,
+       {hover(12), shutdown(13), cancel(12), kExit},
+       {"12 result", "13 result"},
+       0},
       {"a request after shutdown", true, {shutdown(10), hover(11), cancel(11), kExit}, {"10 result", "11 -32600"}, 0},
       {"refused requests are not in progress", false, {hover(7), hover(7), kExit}, {"7 -32002", "7 -32002"}, 1},
       {"a cancel after initialize counts", false, {initialize(1), hover(2), cancel(2)}, {"1 result", "2 -32800"}, 0},
-      {"initialized, opened and asked in one burst", false,
-       {initialize(1), notification("initialized", "{}"),
-        notification("textDocument/didOpen", kOpen),
+      {"initialized, opened and asked in one burst",
+       false,
+       {initialize(1), notification("initialized", "{}"), notification("textDocument/didOpen", kOpen),
         request(2, "textDocument/documentSymbol", kDoc + "}")},
-       {"1 result", "window/logMessage", "textDocument/publishDiagnostics", "2 result"}, 0},
+       {"1 result", "window/logMessage", "textDocument/publishDiagnostics", "2 result"},
+       0},
       {"a repeated id in progress", true, {hover(3), hover(3)}, {"3 result", "3 -32600"}, 0},
       {"a cancelled id is free again", true, {hover(5), cancel(5), hover(5)}, {"5 -32800", "5 result"}, 0},
-      {"at most four at once: the fifth comes after they are answered", false,
-       {initialize(1), hover(2), hover(3), hover(4), cancel(2)}, {"1 result", "2 result", "3 result", "4 result"}, 0},
+      {"at most four at once: the fifth comes after they are answered",
+       false,
+       {initialize(1), hover(2), hover(3), hover(4), cancel(2)},
+       {"1 result", "2 result", "3 result", "4 result"},
+       0},
       {"null params", true, {request(6, "textDocument/hover", "null"), kExit}, {"6 -32602"}, 1},
   };
   for (const Case& c : cases) {

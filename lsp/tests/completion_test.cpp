@@ -1,7 +1,7 @@
 #include "completion.hpp"
 
-#include <boost/json.hpp>
 #include <gtest/gtest.h>
+#include <boost/json.hpp>
 
 #include <string>
 #include <vector>
@@ -13,9 +13,8 @@ namespace {
 using Labels = std::vector<std::string>;
 
 const Labels kTop = {"import", "group", "rect", "ellipse", "text", "path", "style"};
-const Labels kInBlock = {"w:",   "h:",   "fill:", "stroke:", "corner:", "opacity:",
-                         "font:", "bg:",  "use:",  "layout:", "group",   "rect",
-                         "ellipse", "text", "path", "anim",    "##"};
+const Labels kInBlock = {"w:",      "h:",    "fill:", "stroke:", "corner:", "opacity:", "font:", "bg:", "use:",
+                         "layout:", "group", "rect",  "ellipse", "text",    "path",     "anim",  "##"};
 const Labels kLayout = {"column", "row", "grid", "free"};
 const Labels kEase = {"linear", "ease_in", "ease_out", "ease_in_out", "spring"};
 const Labels kStatus = {"draft", "in_progress", "review", "done"};
@@ -42,16 +41,16 @@ TEST(CompletionTest, ListChosenByContext) {
       {"", 3, 7, &kTop},
       {"rect @a {\n  ", 1, 2, &kInBlock},
       {"rect @a {\n}\n", 2, 0, &kTop},
-      {"rect @a {", 0, 9, &kInBlock},        // after the brace
-      {"rect @a {", 0, 8, &kTop},            // before it
-      {"rect @a { }", 0, 9, &kInBlock},      // a "}" after the cursor does not count
-      {"}\n}\nrect @a {", 2, 9, &kTop},      // depth -1
-      {"## \"{\"\n", 1, 0, &kInBlock},       // braces count inside quotes too
-      {"# {\n", 1, 0, &kInBlock},            // and inside comments
+      {"rect @a {", 0, 9, &kInBlock},    // after the brace
+      {"rect @a {", 0, 8, &kTop},        // before it
+      {"rect @a { }", 0, 9, &kInBlock},  // a "}" after the cursor does not count
+      {"}\n}\nrect @a {", 2, 9, &kTop},  // depth -1
+      {"## \"{\"\n", 1, 0, &kInBlock},   // braces count inside quotes too
+      {"# {\n", 1, 0, &kInBlock},        // and inside comments
       {"group @g {\n  rect @r {\n  }\n", 3, 0, &kInBlock},
-      {"rect @a {\n}\n", 9, 0, &kTop},       // line past the end: whole text
+      {"rect @a {\n}\n", 9, 0, &kTop},  // line past the end: whole text
       {"rect @a {\n", 9, 0, &kInBlock},
-      {"rect @a {", 0, 100, &kInBlock},      // column past the end: whole line
+      {"rect @a {", 0, 100, &kInBlock},  // column past the end: whole line
       {"rect @a {\r\n  ", 1, 2, &kInBlock},
       {"rect @a {\r\n}\r\n", 2, 0, &kTop},
       // value context
@@ -59,7 +58,7 @@ TEST(CompletionTest, ListChosenByContext) {
       {"  layout:", 0, 9, &kLayout},
       {"layout :", 0, 8, &kLayout},
       {"layout: ", 0, 8, &kLayout},
-      {"\xC2\xA0layout:", 0, 8, &kLayout},   // no-break space is trimmed
+      {"\xC2\xA0layout:", 0, 8, &kLayout},  // no-break space is trimmed
       {"layout:\r\n", 0, 7, &kLayout},
       {"rect @a {\n  layout: co", 1, 12, &kInBlock},
       {"layout: co", 0, 10, &kTop},
@@ -71,8 +70,8 @@ TEST(CompletionTest, ListChosenByContext) {
       {"Layout:", 0, 7, &kNone},
       {":", 0, 1, &kNone},
       {"  :  ", 0, 5, &kNone},
-      {"layout::", 0, 8, &kNone},            // key word is "layout:"
-      {"layout:\tx", 0, 7, &kLayout},        // the cursor decides the prefix
+      {"layout::", 0, 8, &kNone},              // key word is "layout:"
+      {"layout:\tx", 0, 7, &kLayout},          // the cursor decides the prefix
       {"x\xC3\xA9 layout:", 0, 10, &kLayout},  // columns in UTF-16 units
       {"x\xC3\xA9 layout:", 0, 9, &kTop},
   };
@@ -99,7 +98,8 @@ TEST(CompletionTest, ItemsAsJson) {
   const auto block = compute_completions("{", 0, 1);
   ASSERT_EQ(block.size(), 17u);
   EXPECT_EQ(boost::json::serialize(block[5]),
-            "{\"label\":\"opacity:\",\"kind\":10,\"detail\":\"Opacity (0.0\xE2\x80\x93" "1.0)\"}");
+            "{\"label\":\"opacity:\",\"kind\":10,\"detail\":\"Opacity (0.0\xE2\x80\x93"
+            "1.0)\"}");
   EXPECT_EQ(boost::json::serialize(block[8]), R"({"label":"use:","kind":18,"detail":"Reference a named style"})");
   EXPECT_EQ(boost::json::serialize(block[10]), R"({"label":"group","kind":14,"detail":"Nested group"})");
   EXPECT_EQ(boost::json::serialize(block[15]),

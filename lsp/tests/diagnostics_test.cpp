@@ -1,7 +1,7 @@
 #include "diagnostics.hpp"
 
-#include <boost/json/serialize.hpp>
 #include <gtest/gtest.h>
+#include <boost/json/serialize.hpp>
 
 using namespace vesk_lsp;
 
@@ -18,17 +18,17 @@ TEST(DiagnosticsPlacementTest, EndOfTheLastLine) {
     std::uint32_t character;
   };
   const Case cases[] = {
-      {"", 0, 0},                          // no lines at all
-      {"rect @a {", 0, 9},                 // one line, no final newline
-      {"rect @a {\n", 0, 9},               // a final "\n" adds no line
-      {"rect @a {\n\n", 1, 0},             // "\n\n": the empty second line
-      {"\n", 0, 0},                        // one empty line
-      {"bad\nrect @a {\n  w: 1", 2, 6},    // error early, placed at the end
-      {"a\r\nbc\r\n", 1, 2},               // "\r\n": the "\r" is not counted
-      {"ab\r", 0, 3},                      // a final lone "\r" is counted
-      {"a\rb", 0, 3},                      // a lone "\r" does not end a line
-      {"x\n\xC3\xA9", 1, 1},               // accented letter: one code unit
-      {"x\n\xF0\x9F\x98\x80", 1, 2},       // astral character: two code units
+      {"", 0, 0},                        // no lines at all
+      {"rect @a {", 0, 9},               // one line, no final newline
+      {"rect @a {\n", 0, 9},             // a final "\n" adds no line
+      {"rect @a {\n\n", 1, 0},           // "\n\n": the empty second line
+      {"\n", 0, 0},                      // one empty line
+      {"bad\nrect @a {\n  w: 1", 2, 6},  // error early, placed at the end
+      {"a\r\nbc\r\n", 1, 2},             // "\r\n": the "\r" is not counted
+      {"ab\r", 0, 3},                    // a final lone "\r" is counted
+      {"a\rb", 0, 3},                    // a lone "\r" does not end a line
+      {"x\n\xC3\xA9", 1, 1},             // accented letter: one code unit
+      {"x\n\xF0\x9F\x98\x80", 1, 2},     // astral character: two code units
       {"x\n  \xC3\xA9\xF0\x9F\x98\x80\n", 1, 5},
   };
   for (const auto& c : cases) {

@@ -68,16 +68,16 @@ TEST(Utf8Test, FirstInvalidByte) {
       {"ab\x80", 2},                   // lone continuation byte
       {"\xC0\x80", 0},                 // overlong NUL
       {"\xC1\xBF", 0},
-      {"\xE0\x80\x80", 0},             // overlong three-byte form
+      {"\xE0\x80\x80", 0},  // overlong three-byte form
       {"\xE0\x9F\xBF", 0},
-      {"\xF0\x8F\xBF\xBF", 0},         // overlong four-byte form
-      {"\xED\xA0\x80", 0},             // high surrogate
-      {"\xED\xBF\xBF", 0},             // low surrogate
-      {"\xF4\x90\x80\x80", 0},         // U+110000
+      {"\xF0\x8F\xBF\xBF", 0},  // overlong four-byte form
+      {"\xED\xA0\x80", 0},      // high surrogate
+      {"\xED\xBF\xBF", 0},      // low surrogate
+      {"\xF4\x90\x80\x80", 0},  // U+110000
       {"\xF5\x80\x80\x80", 0},
       {"\xFF", 0},
-      {"12345678\xE2\x82", 8},         // cut off at the end
-      {"\xE2\x28\xA1", 0},             // bad continuation
+      {"12345678\xE2\x82", 8},  // cut off at the end
+      {"\xE2\x28\xA1", 0},      // bad continuation
       {"\xF0\x9F\x98", 0},
       {"ok \xC3\xA9 then \xC3", 11},
   };
@@ -115,10 +115,14 @@ TEST(FormatModeTest, AddsNoNewline) {
 TEST(FormatModeTest, ParseErrorWritesOneLineAndExitsOne) {
   const std::pair<std::string, std::string> cases[] = {
       {"rect @a { fill: #ggg }", kNodeError},
-      {"style s\n{ }", "vesk-lsp --format error: Style parse error: Parsing Error: ContextError { context: [], cause: None }\n"},
-      {"edge { label: Hi }", "vesk-lsp --format error: Edge parse error: Parsing Error: ContextError { context: [], cause: None }\n"},
-      {"import \"a\" AS a", "vesk-lsp --format error: Import parse error: Parsing Error: ContextError { context: [], cause: None }\n"},
-      {"@a b", "vesk-lsp --format error: Constraint parse error: Parsing Error: ContextError { context: [], cause: None }\n"},
+      {"style s\n{ }",
+       "vesk-lsp --format error: Style parse error: Parsing Error: ContextError { context: [], cause: None }\n"},
+      {"edge { label: Hi }",
+       "vesk-lsp --format error: Edge parse error: Parsing Error: ContextError { context: [], cause: None }\n"},
+      {"import \"a\" AS a",
+       "vesk-lsp --format error: Import parse error: Parsing Error: ContextError { context: [], cause: None }\n"},
+      {"@a b",
+       "vesk-lsp --format error: Constraint parse error: Parsing Error: ContextError { context: [], cause: None }\n"},
   };
   for (const auto& [input, line] : cases) {
     const auto r = run_process({kBinary, "--format"}, input);
@@ -129,8 +133,8 @@ TEST(FormatModeTest, ParseErrorWritesOneLineAndExitsOne) {
 }
 
 TEST(FormatModeTest, RejectsInputThatIsNotUtf8) {
-  for (const std::string input : {"rect @a { }\n\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "text @t \"\xFF\" { }",
-                                  "ok\xE2\x82"}) {
+  for (const std::string input :
+       {"rect @a { }\n\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "text @t \"\xFF\" { }", "ok\xE2\x82"}) {
     const auto r = run_process({kBinary, "--format"}, input);
     EXPECT_NE(r.status, 0);
     EXPECT_LT(r.status, 128) << "killed by a signal";
@@ -170,8 +174,11 @@ TEST(FormatModeTest, OnlyAnExactFirstArgumentSelectsFormatMode) {
   EXPECT_EQ(formats.status, 0);
   EXPECT_EQ(formats.out, canonical(input));
 
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {kBinary}, {kBinary, "extra", "--format"}, {kBinary, "--FORMAT"}, {kBinary, "--format=1"}, {kBinary, "--stdio"}}) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{kBinary},
+                                                                                    {kBinary, "extra", "--format"},
+                                                                                    {kBinary, "--FORMAT"},
+                                                                                    {kBinary, "--format=1"},
+                                                                                    {kBinary, "--stdio"}}) {
     const auto r = run_process(args, input, {std::chrono::milliseconds(5000), false});
     EXPECT_FALSE(r.timed_out);
     EXPECT_LT(r.status, 128) << "killed by a signal";
@@ -189,8 +196,10 @@ TEST(FormatModeTest, ClosedStdoutIsAFailureNotACrash) {
 TEST(FormatModeTest, LargeInputThroughPipes) {
   std::string input;
   for (int i = 0; input.size() < (3u << 20); ++i) {
-    input += "group @g" + std::to_string(i) + " {\n  layout: row gap=4\n  rect { w: 10.125 h: 20 }\n"
-             "  text @t" + std::to_string(i) + " \"\xE2\x9C\x93 caf\xC3\xA9\" { font: 12 }\n}\n";
+    input += "group @g" + std::to_string(i) +
+             " {\n  layout: row gap=4\n  rect { w: 10.125 h: 20 }\n"
+             "  text @t" +
+             std::to_string(i) + " \"\xE2\x9C\x93 caf\xC3\xA9\" { font: 12 }\n}\n";
   }
   const auto r = run_process({kBinary, "--format"}, input, {std::chrono::milliseconds(60000), false});
   EXPECT_EQ(r.status, 0);

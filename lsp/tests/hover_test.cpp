@@ -2,8 +2,8 @@
 
 #include "vesk/core/parser.hpp"
 
-#include <boost/json.hpp>
 #include <gtest/gtest.h>
+#include <boost/json.hpp>
 
 #include <cmath>
 #include <limits>
@@ -118,13 +118,13 @@ TEST(HoverTest, KeywordsAreExactAndCaseSensitive) {
   EXPECT_EQ(at0("height"), at0("h"));
   EXPECT_EQ(at0("w"), "**w:** \u2014 Width of the element in pixels.");
   EXPECT_EQ(at0("h"), "**h:** \u2014 Height of the element in pixels.");
-  for (const char* word : {"Rect", "RECT", "rects", "edge", "import", "free", "##", "hover", "press", "enter",
-                           "linear", "ease_in", "done", "high", "#fill", "rect2"}) {
+  for (const char* word : {"Rect", "RECT", "rects", "edge", "import", "free", "##", "hover", "press", "enter", "linear",
+                           "ease_in", "done", "high", "#fill", "rect2"}) {
     EXPECT_EQ(at0(word), std::nullopt) << word;
   }
-  const char* keywords[] = {"h",      "height", "w",      "width",  "bg",     "use",    "row",
-                            "tag",    "rect",   "text",   "path",   "fill",   "font",   "grid",
-                            "anim",   "ease",   "group",  "style",  "stroke", "corner", "layout",
+  const char* keywords[] = {"h",      "height", "w",      "width",  "bg",      "use",     "row",
+                            "tag",    "rect",   "text",   "path",   "fill",    "font",    "grid",
+                            "anim",   "ease",   "group",  "style",  "stroke",  "corner",  "layout",
                             "column", "spring", "accept", "status", "ellipse", "opacity", "priority"};
   std::set<std::string> texts;
   for (const char* word : keywords) {
@@ -153,7 +153,8 @@ TEST(HoverTest, NodesNeedAGraph) {
 TEST(HoverTest, ExactJson) {
   const SceneGraph graph = sample_graph();
   EXPECT_EQ(boost::json::serialize(compute_hover("@card", 0, 0, &graph)),
-            "{\"contents\":{\"kind\":\"markdown\",\"value\":\"**Rect** \xE2\x80\x94 200\xC3\x97" "100\"}}");
+            "{\"contents\":{\"kind\":\"markdown\",\"value\":\"**Rect** \xE2\x80\x94 200\xC3\x97"
+            "100\"}}");
   EXPECT_EQ(boost::json::serialize(compute_hover("x", 0, 5, &graph)), "null");
 }
 
@@ -184,8 +185,9 @@ TEST(HoverTest, ThroughTheParser) {
       {3, 6, "**Text** \u2014 \"Hi\""},
       {4, 1, "**Generic (placeholder)** `@box`"},
       {5, 7, "**Group** `@stack`"},
-      {6, 3, "**layout:** \u2014 Children arrangement mode.\n\nValues: `column`, `row`, `grid`, `free`\n"
-             "Modifiers: `gap=N`, `pad=N`, `cols=N`"},
+      {6, 3,
+       "**layout:** \u2014 Children arrangement mode.\n\nValues: `column`, `row`, `grid`, `free`\n"
+       "Modifiers: `gap=N`, `pad=N`, `cols=N`"},
       {8, 3, "**Root** `@root`"},
   };
   for (const auto& c : cases) {

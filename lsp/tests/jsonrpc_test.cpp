@@ -1,8 +1,8 @@
 #include "jsonrpc.hpp"
 
+#include <gtest/gtest.h>
 #include <boost/json/parse.hpp>
 #include <boost/json/serialize.hpp>
-#include <gtest/gtest.h>
 
 #include <string>
 

@@ -16,10 +16,10 @@
 #include "vesk/testing/process.hpp"
 #include "vesk/testing/scene_gen.hpp"
 
+#include <gtest/gtest.h>
 #include <boost/json/array.hpp>
 #include <boost/json/object.hpp>
 #include <boost/json/serialize.hpp>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -99,8 +99,10 @@ std::string shutdown_and_exit(int id) {
 }
 
 std::string did_open(std::string_view uri, std::string_view text) {
-  return notification("textDocument/didOpen",
-                      json::object{{"textDocument", json::object{{"uri", uri}, {"languageId", "vesk"}, {"version", 1}, {"text", text}}}});
+  return notification(
+      "textDocument/didOpen",
+      json::object{
+          {"textDocument", json::object{{"uri", uri}, {"languageId", "vesk"}, {"version", 1}, {"text", text}}}});
 }
 
 std::string did_change(std::string_view uri, int version, std::string_view text) {
@@ -143,8 +145,10 @@ std::string kilobyte_document(int k) {
 // beyond the text.
 TEST(Limits, FeaturesAtExtremePositions) {
   constexpr std::uint32_t kMax = std::numeric_limits<std::uint32_t>::max();
-  const std::string texts[] = {"", "rect @a {", "rect @a {\r\n  w: 1\n}\n", "text @t \"\xC3\xA9\xF0\x9F\x98\x80\" {\n", "\n\n"};
-  const std::pair<std::uint32_t, std::uint32_t> positions[] = {{0, kMax}, {kMax, 0}, {kMax, kMax}, {1, kMax}, {kMax - 1, 7}};
+  const std::string texts[] = {"", "rect @a {", "rect @a {\r\n  w: 1\n}\n", "text @t \"\xC3\xA9\xF0\x9F\x98\x80\" {\n",
+                               "\n\n"};
+  const std::pair<std::uint32_t, std::uint32_t> positions[] = {
+      {0, kMax}, {kMax, 0}, {kMax, kMax}, {1, kMax}, {kMax - 1, 7}};
   for (const std::string& text : texts) {
     auto parsed = vesk_core::parser::parse_document(text);
     const auto* graph = parsed.ok() ? &parsed.value() : nullptr;
@@ -158,7 +162,8 @@ TEST(Limits, FeaturesAtExtremePositions) {
 }
 
 TEST(Limits, DeepNestingThroughFormat) {
-  const auto r = run_process({kBinary, "--format"}, nested_groups(100000, "g"), ProcessOptions{std::chrono::seconds(120)});
+  const auto r =
+      run_process({kBinary, "--format"}, nested_groups(100000, "g"), ProcessOptions{std::chrono::seconds(120)});
   ASSERT_FALSE(r.timed_out);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
@@ -281,7 +286,8 @@ TEST(Limits, ManyDocumentsOpenedThenClosed) {
 TEST(Limits, ManyOpenDocumentsPeakMemory) {
   constexpr int kDocuments = 10000;
   std::string input = initialize();
-  for (int k = 0; k < kDocuments; ++k) input += did_open("file:///docs/d" + std::to_string(k) + ".vesk", kilobyte_document(k));
+  for (int k = 0; k < kDocuments; ++k)
+    input += did_open("file:///docs/d" + std::to_string(k) + ".vesk", kilobyte_document(k));
   input += request(1, "textDocument/documentSymbol",
                    json::object{{"textDocument", json::object{{"uri", "file:///docs/d9999.vesk"}}}});
   for (int k = 0; k < kDocuments; ++k) input += did_close("file:///docs/d" + std::to_string(k) + ".vesk");
@@ -370,7 +376,10 @@ TEST(Limits, LongInterleavedSession) {
     if (e.kind == "hover") {
       ASSERT_TRUE(result.is_object()) << json::serialize(f);
       const std::string text(result.at("contents").at("value").as_string());
-      ASSERT_NE(text.find(v + "\xC3\x97" "1"), std::string::npos) << text;
+      ASSERT_NE(text.find(v + "\xC3\x97"
+                              "1"),
+                std::string::npos)
+          << text;
     } else if (e.kind == "completion") {
       ASSERT_TRUE(result.is_array());
     } else {
@@ -424,8 +433,9 @@ long session_peak_kb(const std::string& text, int changes, const std::vector<std
     ADD_FAILURE() << "no diagnostics";
     return false;
   };
-  client.notify("textDocument/didOpen", json::object{{"textDocument", json::object{{"uri", kUri}, {"languageId", "vesk"},
-                                                                                   {"version", 1}, {"text", text}}}});
+  client.notify("textDocument/didOpen",
+                json::object{{"textDocument",
+                              json::object{{"uri", kUri}, {"languageId", "vesk"}, {"version", 1}, {"text", text}}}});
   if (!published()) return -1;
   const std::size_t width = text.find("w: ") + 3;
   for (int change = 1; change <= changes; ++change) {

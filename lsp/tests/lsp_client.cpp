@@ -2,10 +2,10 @@
 
 #include "vesk/testing/frames.hpp"
 
+#include <gtest/gtest.h>
 #include <boost/json/object.hpp>
 #include <boost/json/parse.hpp>
 #include <boost/json/serialize.hpp>
-#include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <poll.h>

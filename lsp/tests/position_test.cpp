@@ -39,13 +39,18 @@ TEST(PositionTest, Utf16ColumnsToBytes) {
     std::size_t offset;
   };
   const Case cases[] = {
-      {"ab", 0, 0},           {"ab", 1, 1},          {"ab", 5, 2},
-      {"", 0, 0},             {"", 9, 0},            {"\xC3\xA9x", 1, 2},
-      {"\xC3\xA9x", 2, 3},    {"\xE2\x82\xAC!", 1, 3},
+      {"ab", 0, 0},
+      {"ab", 1, 1},
+      {"ab", 5, 2},
+      {"", 0, 0},
+      {"", 9, 0},
+      {"\xC3\xA9x", 1, 2},
+      {"\xC3\xA9x", 2, 3},
+      {"\xE2\x82\xAC!", 1, 3},
       {"\xF0\x9F\x98\x80z", 2, 4},  // astral: two code units, four bytes
       {"\xF0\x9F\x98\x80z", 1, 0},  // inside the surrogate pair: boundary before
       {"\xF0\x9F\x98\x80z", 3, 5},
-      {"\xF0", 2, 1},      // cut-off character: clamped to the line, never past it
+      {"\xF0", 2, 1},  // cut-off character: clamped to the line, never past it
       {"a\xE2\x82", 9, 3},
   };
   for (const auto& c : cases) {

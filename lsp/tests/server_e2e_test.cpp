@@ -4,11 +4,11 @@
 
 #include "vesk/testing/frames.hpp"
 
+#include <gtest/gtest.h>
 #include <boost/json/array.hpp>
 #include <boost/json/object.hpp>
 #include <boost/json/parse.hpp>
 #include <boost/json/serialize.hpp>
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -43,7 +43,8 @@ json::value position_params(std::string_view uri, int line, int character) {
 json::value change_params(std::string_view uri, const std::vector<std::string>& texts) {
   json::array changes;
   for (const std::string& t : texts) changes.push_back(json::object{{"text", t}});
-  return json::object{{"textDocument", json::object{{"uri", uri}, {"version", 2}}}, {"contentChanges", std::move(changes)}};
+  return json::object{{"textDocument", json::object{{"uri", uri}, {"version", 2}}},
+                      {"contentChanges", std::move(changes)}};
 }
 
 // Sends an unknown request as a marker and returns what came before its answer.
@@ -61,14 +62,17 @@ void expect_clean_end(LspClient& c, int status) {
 }
 
 TEST(ServerMode, InitializeAnswer) {
-  for (const char* params : {R"({"capabilities":{}})",
-                             R"({"processId":12,"rootUri":"file:///x","capabilities":{"general":{"positionEncodings":["utf-8"]}},"initializationOptions":{"a":1},"trace":"off"})"}) {
+  for (
+      const char* params :
+      {R"({"capabilities":{}})",
+       R"({"processId":12,"rootUri":"file:///x","capabilities":{"general":{"positionEncodings":["utf-8"]}},"initializationOptions":{"a":1},"trace":"off"})"}) {
     LspClient c;
     c.request(1, "initialize", json::parse(params));
     auto a = c.answer(1);
     ASSERT_TRUE(a);
-    EXPECT_EQ(json::serialize(*a),
-              R"({"jsonrpc":"2.0","result":{"capabilities":{"textDocumentSync":1,"completionProvider":{"triggerCharacters":[":","@","#"]},"hoverProvider":true,"documentSymbolProvider":true}},"id":1})");
+    EXPECT_EQ(
+        json::serialize(*a),
+        R"({"jsonrpc":"2.0","result":{"capabilities":{"textDocumentSync":1,"completionProvider":{"triggerCharacters":[":","@","#"]},"hoverProvider":true,"documentSymbolProvider":true}},"id":1})");
     expect_clean_end(c, 0);
   }
 }
@@ -104,15 +108,20 @@ TEST(ServerMode, DispatchByState) {
   const Case cases[] = {
       {"hover", "textDocument/hover", hover, true, "-32002", "result", "-32600"},
       {"completion", "textDocument/completion", hover, true, "-32002", "result", "-32600"},
-      {"symbols", "textDocument/documentSymbol", R"({"textDocument":{"uri":"file:///n.vesk"}})", true, "-32002", "result", "-32600"},
+      {"symbols", "textDocument/documentSymbol", R"({"textDocument":{"uri":"file:///n.vesk"}})", true, "-32002",
+       "result", "-32600"},
       {"hover without params", "textDocument/hover", "", true, "-32002", "-32602", "-32600"},
-      {"hover with bad params", "textDocument/hover", R"({"textDocument":{"uri":"file:///n.vesk"}})", true, "-32002", "-32602", "-32600"},
-      {"hover with bad uri", "textDocument/hover", R"({"textDocument":{"uri":"not a url"},"position":{"line":0,"character":0}})", true, "-32002", "-32602", "-32600"},
+      {"hover with bad params", "textDocument/hover", R"({"textDocument":{"uri":"file:///n.vesk"}})", true, "-32002",
+       "-32602", "-32600"},
+      {"hover with bad uri", "textDocument/hover",
+       R"({"textDocument":{"uri":"not a url"},"position":{"line":0,"character":0}})", true, "-32002", "-32602",
+       "-32600"},
       {"unimplemented request", "textDocument/definition", hover, true, "-32002", "-32601", "-32600"},
       {"unknown request", "vesk/unknown", "", true, "-32002", "-32601", "-32600"},
       {"notification as request", "textDocument/didOpen", open, true, "-32002", "-32600", "-32600"},
       {"didOpen", "textDocument/didOpen", open, false, "-", "publish", "-"},
-      {"unimplemented notification", "textDocument/didSave", R"({"textDocument":{"uri":"file:///n.vesk"}})", false, "-", "-", "-"},
+      {"unimplemented notification", "textDocument/didSave", R"({"textDocument":{"uri":"file:///n.vesk"}})", false, "-",
+       "-", "-"},
       {"unknown notification", "vesk/unknown", "{}", false, "-", "-", "-"},
       {"cancel of nothing", "$/cancelRequest", R"({"id":12345})", false, "-", "-", "-"},
       // Last: in the uninitialized state it initializes.
@@ -186,9 +195,7 @@ TEST(ServerMode, FramingAndEnds) {
   const std::string exit = frame(R"({"jsonrpc":"2.0","method":"exit"})");
   const std::string probe_body = R"({"jsonrpc":"2.0","id":3,"method":"vesk/probe"})";
   const std::string probe = frame(probe_body);
-  auto with_headers = [&](const std::string& headers) {
-    return headers + "\r\n" + probe_body;
-  };
+  auto with_headers = [&](const std::string& headers) { return headers + "\r\n" + probe_body; };
   const std::string length = "Content-Length: " + std::to_string(probe_body.size()) + "\r\n";
   struct Case {
     const char* name;
@@ -202,35 +209,60 @@ TEST(ServerMode, FramingAndEnds) {
       {"exit after shutdown", init + shutdown + exit + probe, {"1 ok", "2 ok"}, 0, false},
       {"exit without shutdown", init + exit + probe, {"1 ok"}, 1, false},
       {"exit before initialize", exit, {}, 1, false},
-      {"charset accepted", init + with_headers(length + "Content-Type: application/vscode-jsonrpc; charset=utf-8\r\n"),
-       {"1 ok", "3 -32601"}, 0},
-      {"utf8 spelling accepted", init + with_headers("Content-Type: application/vscode-jsonrpc; charset=utf8\r\n" + length),
-       {"1 ok", "3 -32601"}, 0},
-      {"media type alone", init + with_headers(length + "Content-Type: application/vscode-jsonrpc\r\n") + probe,
-       {"1 ok", "null -32700"}, 0},
-      {"charset in upper case", init + with_headers(length + "Content-Type: application/vscode-jsonrpc; charset=UTF-8\r\n") + probe,
-       {"1 ok", "null -32700"}, 0},
-      {"plus sign in length", init + with_headers("Content-Length: +" + std::to_string(probe_body.size()) + "\r\n"),
-       {"1 ok", "3 -32601"}, 0},
-      {"lower-case name", init + with_headers("content-length: " + std::to_string(probe_body.size()) + "\r\n") + probe,
-       {"1 ok", "null -32700"}, 0},
+      {"charset accepted",
+       init + with_headers(length + "Content-Type: application/vscode-jsonrpc; charset=utf-8\r\n"),
+       {"1 ok", "3 -32601"},
+       0},
+      {"utf8 spelling accepted",
+       init + with_headers("Content-Type: application/vscode-jsonrpc; charset=utf8\r\n" + length),
+       {"1 ok", "3 -32601"},
+       0},
+      {"media type alone",
+       init + with_headers(length + "Content-Type: application/vscode-jsonrpc\r\n") + probe,
+       {"1 ok", "null -32700"},
+       0},
+      {"charset in upper case",
+       init + with_headers(length + "Content-Type: application/vscode-jsonrpc; charset=UTF-8\r\n") + probe,
+       {"1 ok", "null -32700"},
+       0},
+      {"plus sign in length",
+       init + with_headers("Content-Length: +" + std::to_string(probe_body.size()) + "\r\n"),
+       {"1 ok", "3 -32601"},
+       0},
+      {"lower-case name",
+       init + with_headers("content-length: " + std::to_string(probe_body.size()) + "\r\n") + probe,
+       {"1 ok", "null -32700"},
+       0},
       {"three header lines", init + with_headers(length + "X-A: 1\r\nX-B: 2\r\n") + probe, {"1 ok", "null -32700"}, 0},
       {"other header ignored", init + with_headers("X-A: 1\r\n" + length), {"1 ok", "3 -32601"}, 0},
-      {"header name with a space ignored", init + with_headers("X A: 1\r\n" + length) + probe,
-       {"1 ok", "3 -32601", "3 -32601"}, 0},
-      {"bare line feeds", init + "Content-Length: " + std::to_string(probe_body.size()) + "\n\n" + probe_body,
-       {"1 ok", "3 -32601"}, 0},
+      {"header name with a space ignored",
+       init + with_headers("X A: 1\r\n" + length) + probe,
+       {"1 ok", "3 -32601", "3 -32601"},
+       0},
+      {"bare line feeds",
+       init + "Content-Length: " + std::to_string(probe_body.size()) + "\n\n" + probe_body,
+       {"1 ok", "3 -32601"},
+       0},
       {"empty body skipped", init + "Content-Length: 0\r\n\r\n" + probe, {"1 ok", "3 -32601"}, 0},
       {"body not JSON", init + frame("{\"jsonrpc\":") + probe, {"1 ok", "null -32700"}, 0},
-      {"body not UTF-8", init + frame("{\"jsonrpc\":\"2.0\",\"method\":\"\xc3\x28\"}") + probe, {"1 ok", "null -32700"}, 0},
+      {"body not UTF-8",
+       init + frame("{\"jsonrpc\":\"2.0\",\"method\":\"\xc3\x28\"}") + probe,
+       {"1 ok", "null -32700"},
+       0},
       {"bare number", init + frame("42") + probe, {"1 ok", "null -32600"}, 0},
-      {"not JSON-RPC 2.0", init + frame(R"({"jsonrpc":"1.0","id":5,"method":"x"})") + probe, {"1 ok", "null -32600"}, 0},
+      {"not JSON-RPC 2.0",
+       init + frame(R"({"jsonrpc":"1.0","id":5,"method":"x"})") + probe,
+       {"1 ok", "null -32600"},
+       0},
       {"ends inside a message", init + "Content-Length: 40\r\n\r\n{\"jsonrpc\"", {"1 ok", "null -32700"}, 0},
       {"ends inside a header", init + "Content-Len", {"1 ok", "null -32700"}, 0},
       {"length far beyond the input", init + "Content-Length: 200000000\r\n\r\n{}", {"1 ok", "null -32700"}, 0},
       {"length past the cap", init + "Content-Length: 999999999999\r\n\r\n" + probe, {"1 ok", "null -32700"}, 0},
       {"endless header line", init + std::string(20000, 'a'), {"1 ok", "null -32700"}, 0},
-      {"JSON nested too deep", init + frame(std::string(200, '[') + std::string(200, ']')) + probe, {"1 ok", "null -32700"}, 0},
+      {"JSON nested too deep",
+       init + frame(std::string(200, '[') + std::string(200, ']')) + probe,
+       {"1 ok", "null -32700"},
+       0},
   };
   for (const Case& c_ : cases) {
     LspClient c;
@@ -259,8 +291,9 @@ TEST(ServerMode, OpenPublishesDiagnostics) {
   c.notify("textDocument/didOpen", open_params(kUri, kGood));
   auto published = c.read();
   ASSERT_TRUE(published);
-  EXPECT_EQ(json::serialize(*published),
-            R"({"jsonrpc":"2.0","method":"textDocument/publishDiagnostics","params":{"uri":"file:///tmp/scene.vesk","diagnostics":[]}})");
+  EXPECT_EQ(
+      json::serialize(*published),
+      R"({"jsonrpc":"2.0","method":"textDocument/publishDiagnostics","params":{"uri":"file:///tmp/scene.vesk","diagnostics":[]}})");
 
   // A second open replaces the entry and publishes again; a broken text gives one error.
   c.notify("textDocument/didOpen", open_params(kUri, kBad));
@@ -404,7 +437,8 @@ TEST(ServerMode, ShutdownKeepsDocumentsAndStillPublishesNothingNew) {
 }
 
 TEST(ServerMode, ArgumentsOtherThanFormatServe) {
-  for (std::vector<std::string> args : {std::vector<std::string>{"--stdio"}, {"extra", "--format"}, {"--FORMAT"}, {"--format=1"}}) {
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"--stdio"}, {"extra", "--format"}, {"--FORMAT"}, {"--format=1"}}) {
     LspClient c(args);
     c.request(1, "initialize", json::parse(R"({"capabilities":{}})"));
     auto a = c.answer(1);
@@ -420,7 +454,9 @@ TEST(ServerMode, ManyMessagesInOneWrite) {
   c.initialize();
   std::string burst;
   for (int i = 0; i < 300; ++i) {
-    burst += frame(json::serialize(json::object{{"jsonrpc", "2.0"}, {"id", i}, {"method", "textDocument/completion"},
+    burst += frame(json::serialize(json::object{{"jsonrpc", "2.0"},
+                                                {"id", i},
+                                                {"method", "textDocument/completion"},
                                                 {"params", position_params(kUri, 0, 0)}}));
   }
   c.send_raw(burst);

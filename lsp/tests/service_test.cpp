@@ -1,11 +1,11 @@
-#include "methods.hpp"
 #include "service.hpp"
+#include "methods.hpp"
 
 #include "vesk/testing/frames.hpp"
 
+#include <gtest/gtest.h>
 #include <boost/json/parse.hpp>
 #include <boost/json/serialize.hpp>
-#include <gtest/gtest.h>
 
 #include <unistd.h>
 
@@ -143,8 +143,9 @@ TEST(Dispatch, StateTimesMessage) {
       {"response", R"({"jsonrpc":"2.0","id":9,"result":null})", "-", "-", "-"},
   };
   for (const Case& c : cases) {
-    const std::pair<State, const char*> states[] = {
-        {State::kUninitialized, c.uninitialized}, {State::kInitialized, c.initialized}, {State::kShutDown, c.shut_down}};
+    const std::pair<State, const char*> states[] = {{State::kUninitialized, c.uninitialized},
+                                                    {State::kInitialized, c.initialized},
+                                                    {State::kShutDown, c.shut_down}};
     for (const auto& [state, expected] : states) {
       Harness h;
       h.reach(state);
@@ -167,8 +168,9 @@ TEST(Dispatch, NotificationsReachTheServerOnlyWhenInitialized) {
     h.reach(s);
     h.send(notification("textDocument/didOpen", kOpenParams));
     h.send(notification("textDocument/didClose", R"({"textDocument":{"uri":"f:a"}})"));
-    const std::vector<std::string> expected =
-        s == State::kInitialized ? std::vector<std::string>{"did_open f:a", "did_close f:a"} : std::vector<std::string>{};
+    const std::vector<std::string> expected = s == State::kInitialized
+                                                  ? std::vector<std::string>{"did_open f:a", "did_close f:a"}
+                                                  : std::vector<std::string>{};
     EXPECT_EQ(h.calls, expected) << static_cast<int>(s);
   }
 }
@@ -238,7 +240,8 @@ TEST(Dispatch, InitializedAndPublishRule) {
   h.send(notification("textDocument/didOpen", kOpenParams));
   const auto out = h.output();
   ASSERT_EQ(out.size(), 3u);
-  EXPECT_EQ(json::serialize(out[0]), R"({"jsonrpc":"2.0","method":"window/logMessage","params":{"type":3,"message":"hello"}})");
+  EXPECT_EQ(json::serialize(out[0]),
+            R"({"jsonrpc":"2.0","method":"window/logMessage","params":{"type":3,"message":"hello"}})");
   EXPECT_EQ(out[1], out[0]);
   EXPECT_EQ(json::serialize(out[2]),
             R"({"jsonrpc":"2.0","method":"textDocument/publishDiagnostics","params":{"uri":"f:a","diagnostics":[]}})");
@@ -263,9 +266,9 @@ TEST(Dispatch, DuplicateIdsAndCancellationWithinABatch) {
   Harness h;
   h.reach(State::kInitialized);
   const std::string hover = request(7, "textDocument/hover", kHoverParams);
-  EXPECT_TRUE(h.service.handle(std::vector<jsonrpc::Message>{
-      msg(hover), msg(hover), msg(request(8, "textDocument/completion", kHoverParams)),
-      msg(notification("$/cancelRequest", R"({"id":8})"))}));
+  EXPECT_TRUE(h.service.handle(std::vector<jsonrpc::Message>{msg(hover), msg(hover),
+                                                             msg(request(8, "textDocument/completion", kHoverParams)),
+                                                             msg(notification("$/cancelRequest", R"({"id":8})"))}));
   auto out = h.output();
   ASSERT_EQ(out.size(), 3u);
   EXPECT_TRUE(out[0].as_object().contains("result"));
@@ -301,28 +304,50 @@ TEST(Dispatch, BatchInReadOrder) {
   const std::string exit = notification("exit");
   const Case cases[] = {
       {"nothing after exit is handled", State::kInitialized, {hover_request(50), exit, cancel(50)}, {"50 result"}, 1},
-      {"a cancel after shutdown is ignored", State::kInitialized,
-       {hover_request(12), request(13, "shutdown"), cancel(12), exit}, {"12 result", "13 result"}, 0},
-      {"a request after shutdown", State::kInitialized,
-       {request(10, "shutdown"), hover_request(11), cancel(11), exit}, {"10 result", "11 -32600"}, 0},
-      {"refused requests are not in progress", State::kUninitialized, {hover_request(7), hover_request(7), exit},
-       {"7 -32002", "7 -32002"}, 1},
-      {"initialized by an earlier message", State::kUninitialized, {kInit, hover_request(2), cancel(2)},
-       {"100 result", "2 -32800"}, -1},
-      {"open after initialize in one batch", State::kUninitialized,
+      {"a cancel after shutdown is ignored",
+       State::kInitialized,
+       {hover_request(12), request(13, "shutdown"), cancel(12), exit},
+       {"12 result", "13 result"},
+       0},
+      {"a request after shutdown",
+       State::kInitialized,
+       {request(10, "shutdown"), hover_request(11), cancel(11), exit},
+       {"10 result", "11 -32600"},
+       0},
+      {"refused requests are not in progress",
+       State::kUninitialized,
+       {hover_request(7), hover_request(7), exit},
+       {"7 -32002", "7 -32002"},
+       1},
+      {"initialized by an earlier message",
+       State::kUninitialized,
+       {kInit, hover_request(2), cancel(2)},
+       {"100 result", "2 -32800"},
+       -1},
+      {"open after initialize in one batch",
+       State::kUninitialized,
        {kInit, notification("textDocument/didOpen", kOpenParams), hover_request(2)},
-       {"100 result", "textDocument/publishDiagnostics", "2 result"}, -1},
+       {"100 result", "textDocument/publishDiagnostics", "2 result"},
+       -1},
       {"second initialize", State::kUninitialized, {kInit, kInit}, {"100 result", "100 -32600"}, -1},
       {"repeated id", State::kInitialized, {hover_request(3), hover_request(3)}, {"3 result", "3 -32600"}, -1},
-      {"bad params are not in progress", State::kInitialized,
-       {request(4, "textDocument/hover", "{}"), hover_request(4)}, {"4 -32602", "4 result"}, -1},
-      {"a cancelled id is free again", State::kInitialized, {hover_request(5), cancel(5), hover_request(5)},
-       {"5 -32800", "5 result"}, -1},
-      {"a cancel before its request", State::kInitialized, {cancel(6), hover_request(6)}, {"6 result"}, -1},
-      {"an error answer is not in progress", State::kInitialized,
-       {request(9, "textDocument/definition", kHoverParams), cancel(9)}, {"9 -32601"}, -1},
-      {"cancel of shutdown comes too late", State::kInitialized, {request(8, "shutdown"), cancel(8)}, {"8 result"},
+      {"bad params are not in progress",
+       State::kInitialized,
+       {request(4, "textDocument/hover", "{}"), hover_request(4)},
+       {"4 -32602", "4 result"},
        -1},
+      {"a cancelled id is free again",
+       State::kInitialized,
+       {hover_request(5), cancel(5), hover_request(5)},
+       {"5 -32800", "5 result"},
+       -1},
+      {"a cancel before its request", State::kInitialized, {cancel(6), hover_request(6)}, {"6 result"}, -1},
+      {"an error answer is not in progress",
+       State::kInitialized,
+       {request(9, "textDocument/definition", kHoverParams), cancel(9)},
+       {"9 -32601"},
+       -1},
+      {"cancel of shutdown comes too late", State::kInitialized, {request(8, "shutdown"), cancel(8)}, {"8 result"}, -1},
   };
   for (const Case& c : cases) {
     Harness h;
@@ -357,8 +382,8 @@ TEST(Dispatch, ExitStatusAndLaterMessagesDropped) {
   for (const Case c : {Case{State::kUninitialized, 1}, Case{State::kInitialized, 1}, Case{State::kShutDown, 0}}) {
     Harness h;
     h.reach(c.state);
-    EXPECT_FALSE(h.service.handle(std::vector<jsonrpc::Message>{
-        msg(notification("exit")), msg(request(5, "textDocument/hover", kHoverParams))}));
+    EXPECT_FALSE(h.service.handle(
+        std::vector<jsonrpc::Message>{msg(notification("exit")), msg(request(5, "textDocument/hover", kHoverParams))}));
     EXPECT_EQ(h.service.exit_status(), c.status);
     EXPECT_EQ(h.service.state(), State::kExited);
     EXPECT_TRUE(h.output().empty());
@@ -376,7 +401,8 @@ RunResult run(const std::string& input) {
   transport::MemorySource source(input, 1000);
   transport::StringSink sink;
   std::vector<std::string> calls;
-  const int status = serve(source, sink, [&](Client& c) { return std::make_unique<FakeServer>(c, calls); }, any_uri);
+  const int status = serve(
+      source, sink, [&](Client& c) { return std::make_unique<FakeServer>(c, calls); }, any_uri);
   std::string error;
   auto frames = vesk_testing::parse_frames(sink.take(), &error);
   EXPECT_TRUE(frames.has_value()) << error;
@@ -398,10 +424,14 @@ TEST(Serve, EndsOfInput) {
       {"not JSON", frame(kInit) + frame("{oops") + hover, 0, {"result", "-32700 null"}},
       {"not a message", frame(kInit) + frame("42") + hover, 0, {"result", "-32600 null"}},
       {"ends inside a message", frame(kInit) + "Content-Length: 10\r\n\r\n{", 0, {"result", "-32700 null"}},
-      {"bad header", frame(kInit) + "Content-Type: text/plain\r\nContent-Length: 2\r\n\r\n{}" + hover, 0,
+      {"bad header",
+       frame(kInit) + "Content-Type: text/plain\r\nContent-Length: 2\r\n\r\n{}" + hover,
+       0,
        {"result", "-32700 null"}},
       {"exit before shutdown", frame(kInit) + frame(notification("exit")) + hover, 1, {"result"}},
-      {"exit after shutdown", frame(kInit) + frame(request(3, "shutdown")) + frame(notification("exit")) + hover, 0,
+      {"exit after shutdown",
+       frame(kInit) + frame(request(3, "shutdown")) + frame(notification("exit")) + hover,
+       0,
        {"result", "result"}},
       {"exit uninitialized", frame(notification("exit")) + hover, 1, {}},
   };
@@ -423,7 +453,10 @@ TEST(Serve, EndsOfInput) {
 
 TEST(Serve, ManyMessagesPassTheBoundedQueueInOrder) {
   std::string input = frame(kInit);
-  for (int i = 0; i < 1000; ++i) input += frame(request(i, "textDocument/hover", R"({"textDocument":{"uri":"f:a"},"position":{"line":)" + std::to_string(i) + R"(,"character":0}})"));
+  for (int i = 0; i < 1000; ++i)
+    input += frame(
+        request(i, "textDocument/hover",
+                R"({"textDocument":{"uri":"f:a"},"position":{"line":)" + std::to_string(i) + R"(,"character":0}})"));
   const RunResult r = run(input);
   ASSERT_EQ(r.out.size(), 1001u);
   for (int i = 0; i < 1000; ++i) {
@@ -442,7 +475,8 @@ TEST(Serve, ExitDoesNotWaitForABlockedRead) {
     transport::FdSource source(fds[0]);
     transport::StringSink sink;
     std::vector<std::string> calls;
-    return serve(source, sink, [&](Client& c) { return std::make_unique<FakeServer>(c, calls); }, any_uri);
+    return serve(
+        source, sink, [&](Client& c) { return std::make_unique<FakeServer>(c, calls); }, any_uri);
   });
   const bool finished = done.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
   ::close(fds[1]);  // unblocks a hung run so the test can end

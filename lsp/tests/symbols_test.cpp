@@ -1,10 +1,10 @@
-#include "lsp_client.hpp"
 #include "symbols.hpp"
+#include "lsp_client.hpp"
 
 #include "vesk/core/parser.hpp"
 
-#include <boost/json.hpp>
 #include <gtest/gtest.h>
+#include <boost/json.hpp>
 
 #include <string>
 #include <vector>
@@ -45,8 +45,9 @@ std::vector<std::string> summary(const boost::json::array& symbols) {
     const auto line = range.at("start").at("line").to_number<std::int64_t>();
     EXPECT_EQ(range.at("start").at("character").to_number<std::int64_t>(), 0);
     EXPECT_EQ(range.at("end").at("line").to_number<std::int64_t>(), line);
-    out.push_back(std::string(s.at("name").as_string()) + "|" + std::to_string(s.at("kind").to_number<std::int64_t>()) + "|" +
-                  std::to_string(line) + "|" + std::to_string(range.at("end").at("character").to_number<std::int64_t>()));
+    out.push_back(std::string(s.at("name").as_string()) + "|" + std::to_string(s.at("kind").to_number<std::int64_t>()) +
+                  "|" + std::to_string(line) + "|" +
+                  std::to_string(range.at("end").at("character").to_number<std::int64_t>()));
   }
   return out;
 }
@@ -103,7 +104,9 @@ TEST(SymbolsTest, CandidatesAndResolution) {
       {"\xEF\xBB\xBF", {}},
       {"\xEF\xBB\xBF\xEF\xBB\xBFrect @card {", {}},  // one mark only
       {" \xEF\xBB\xBFrect @card {", {}},             // only at the very start
-      {"rect @card {\n\xEF\xBB\xBF" "ellipse @e {\n\xEF\xBB\xBFstyle s {", {"rect @card|19|0|12"}},
+      {"rect @card {\n\xEF\xBB\xBF"
+       "ellipse @e {\n\xEF\xBB\xBFstyle s {",
+       {"rect @card|19|0|12"}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(summary(compute_symbols(c.text, &graph, kUri)), c.expected) << c.text;
@@ -181,7 +184,8 @@ TEST(SymbolsTest, ByteOrderMarkThroughTheParser) {
 TEST(SymbolsTest, ServerReadsPastAByteOrderMark) {
   namespace json = boost::json;
   const auto doc = [](std::string_view text) {
-    return json::object{{"textDocument", json::object{{"uri", kUri}, {"languageId", "vesk"}, {"version", 1}, {"text", text}}}};
+    return json::object{
+        {"textDocument", json::object{{"uri", kUri}, {"languageId", "vesk"}, {"version", 1}, {"text", text}}}};
   };
   const json::object id{{"uri", kUri}};
   vesk_lsp::testing::LspClient c;
@@ -211,9 +215,10 @@ TEST(SymbolsTest, ServerReadsPastAByteOrderMark) {
   c.notify("textDocument/didOpen", doc("\xEF\xBB\xBFrect @card { fill: #12 }"));
   published = c.read();
   ASSERT_TRUE(published);
-  EXPECT_EQ(json::serialize(published->at("params").at("diagnostics")),
-            R"([{"range":{"start":{"line":0,"character":25},"end":{"line":0,"character":26}},"severity":1,)"
-            R"("source":"vesk-lsp","message":"Node parse error: Parsing Error: ContextError { context: [], cause: None }"}])");
+  EXPECT_EQ(
+      json::serialize(published->at("params").at("diagnostics")),
+      R"([{"range":{"start":{"line":0,"character":25},"end":{"line":0,"character":26}},"severity":1,)"
+      R"("source":"vesk-lsp","message":"Node parse error: Parsing Error: ContextError { context: [], cause: None }"}])");
 
   c.close_input();
   EXPECT_EQ(c.wait(), 0);

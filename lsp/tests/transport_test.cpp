@@ -47,12 +47,15 @@ std::vector<FramingCase> framing_cases() {
       {"bare line feeds", "Content-Length: 2\n\n{}", {"{}", "<end>"}},
       {"zero length skipped", "Content-Length: 0\r\n\r\nContent-Length: 1\r\n\r\n7", {"7", "<end>"}},
       {"only zero length", "Content-Length: 0\r\n\r\n", {"<end>"}},
-      {"content type with charset", "Content-Length: 1\r\nContent-Type: application/vscode-jsonrpc; charset=utf-8\r\n\r\nx",
+      {"content type with charset",
+       "Content-Length: 1\r\nContent-Type: application/vscode-jsonrpc; charset=utf-8\r\n\r\nx",
        {"x", "<end>"}},
       {"content type first", "Content-Type: a/b;charset=utf8\r\nContent-Length: 1\r\n\r\nx", {"x", "<end>"}},
-      {"charset after other parameter", "Content-Length: 1\r\nContent-Type: a/b; q=1;  charset=utf8 \r\n\r\nx",
+      {"charset after other parameter",
+       "Content-Length: 1\r\nContent-Type: a/b; q=1;  charset=utf8 \r\n\r\nx",
        {"x", "<end>"}},
-      {"first charset decides", "Content-Length: 1\r\nContent-Type: a/b; charset=latin1; charset=utf-8\r\n\r\nx",
+      {"first charset decides",
+       "Content-Length: 1\r\nContent-Type: a/b; charset=latin1; charset=utf-8\r\n\r\nx",
        {"<bad>"}},
       {"charset upper case", "Content-Length: 1\r\nContent-Type: a/b; charset=UTF-8\r\n\r\nx", {"<bad>"}},
       {"media type alone", "Content-Length: 1\r\nContent-Type: application/vscode-jsonrpc\r\n\r\nx", {"<bad>"}},
@@ -68,15 +71,19 @@ std::vector<FramingCase> framing_cases() {
       {"empty length", "Content-Length: \r\n\r\nx", {"<bad>"}},
       {"two numbers", "Content-Length: 1 2\r\n\r\nx", {"<bad>"}},
       {"length overflows", "Content-Length: 99999999999999999999999999\r\n\r\nx", {"<bad>"}},
-      {"length past the cap", "Content-Length: " + std::to_string(MessageReader::kMaxBody + 1) + "\r\n\r\nx", {"<bad>"}},
+      {"length past the cap",
+       "Content-Length: " + std::to_string(MessageReader::kMaxBody + 1) + "\r\n\r\nx",
+       {"<bad>"}},
       {"conflicting lengths", "Content-Length: 1\r\nContent-Length: 2\r\n\r\nxy", {"<bad>"}},
       {"repeated equal lengths", "Content-Length: 1\r\nContent-Length: 1\r\n\r\nx", {"x", "<end>"}},
       {"line without colon", "Content-Length 1\r\n\r\nx", {"<bad>"}},
       {"blank in name", "Content-Length : 1\r\n\r\nx", {"<bad>"}},
-      {"blank before the colon names another header", "Content-Length : 9\r\nContent-Length: 1\r\n\r\nx",
+      {"blank before the colon names another header",
+       "Content-Length : 9\r\nContent-Length: 1\r\n\r\nx",
        {"x", "<end>"}},
       {"blank inside an ignored name", "X A: 1\r\nContent-Length: 1\r\n\r\nx", {"x", "<end>"}},
-      {"separators and non-ASCII in an ignored name", "(\xc3\xa9)@=/\t: v\r\nContent-Length: 1\r\n\r\nx",
+      {"separators and non-ASCII in an ignored name",
+       "(\xc3\xa9)@=/\t: v\r\nContent-Length: 1\r\n\r\nx",
        {"x", "<end>"}},
       {"empty name ignored", ": v\r\nContent-Length: 1\r\n\r\nx", {"x", "<end>"}},
       {"ignored names count toward the two lines", "X A: 1\r\nY B: 2\r\nContent-Length: 1\r\n\r\nx", {"<bad>"}},
@@ -84,7 +91,8 @@ std::vector<FramingCase> framing_cases() {
       {"ends after header line", "Content-Length: 1\r\n", {"<bad>"}},
       {"ends inside body", "Content-Length: 5\r\n\r\nab", {"<bad>"}},
       {"ends inside second message", "Content-Length: 1\r\n\r\nxContent", {"x", "<bad>"}},
-      {"announced length far beyond input", "Content-Length: " + std::to_string(MessageReader::kMaxBody) + "\r\n\r\nab",
+      {"announced length far beyond input",
+       "Content-Length: " + std::to_string(MessageReader::kMaxBody) + "\r\n\r\nab",
        {"<bad>"}},
       {"header line at the cap", "X-Pad: " + kLong + "\r\nContent-Length: 1\r\n\r\nx", {"x", "<end>"}},
       {"header line over the cap", "X-Pad: " + kLong + "y\r\nContent-Length: 1\r\n\r\nx", {"<bad>"}},
@@ -122,8 +130,9 @@ TEST(MessageReader, BufferedMessagesAsIfRead) {
 }
 
 TEST(MessageReader, BufferedStopsAtWhatHasNotArrived) {
-  const std::string input = "Content-Length: 1\r\n\r\nAContent-Length: 0\r\n\r\nContent-Length: 1\r\n\r\nB"
-                            "Content-Length: 2\r\n\r\nCD";
+  const std::string input =
+      "Content-Length: 1\r\n\r\nAContent-Length: 0\r\n\r\nContent-Length: 1\r\n\r\nB"
+      "Content-Length: 2\r\n\r\nCD";
   MemorySource source(input, input.size() - 1);  // the last byte comes with a second read
   MessageReader reader(source);
   EXPECT_FALSE(reader.next_buffered().has_value());  // nothing read yet
@@ -140,8 +149,8 @@ TEST(MessageReader, BufferedStopsAtWhatHasNotArrived) {
 
 TEST(MessageReader, LargeBodyArrivesInPieces) {
   const std::string body(3 * 1024 * 1024 + 17, 'b');
-  const std::string input = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body +
-                            "Content-Length: 1\r\n\r\nz";
+  const std::string input =
+      "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body + "Content-Length: 1\r\n\r\nz";
   MemorySource source(input, 5000);
   MessageReader reader(source);
   ReadResult first = reader.next();

@@ -114,8 +114,7 @@ void Child::kill() {
   if (pid_ > 0 && !status_) ::kill(pid_, SIGKILL);
 }
 
-ProcessResult run_process(const std::vector<std::string>& args, std::string_view input,
-                          const ProcessOptions& options) {
+ProcessResult run_process(const std::vector<std::string>& args, std::string_view input, const ProcessOptions& options) {
   // Writing to a child that closed its stdin must not kill the test.
   ::signal(SIGPIPE, SIG_IGN);
   ProcessResult result;
@@ -134,7 +133,8 @@ ProcessResult run_process(const std::vector<std::string>& args, std::string_view
   const auto deadline = std::chrono::steady_clock::now() + options.timeout;
   char buf[65536];
   while (child.in() >= 0 || child.out() >= 0 || child.err() >= 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       child.kill();
       result.timed_out = true;

@@ -36,9 +36,9 @@ constexpr std::string_view kFamilies[] = {"Inter", "Fira Sans", "JetBrains Mono"
 constexpr std::string_view kEasings[] = {"linear", "ease_in", "easeOut", "spring", "ease_in_out"};
 constexpr std::string_view kTriggers[] = {"hover", "press", "enter", "focus"};
 constexpr std::string_view kStatus[] = {"todo", "wip", "done", "blocked"};
-constexpr std::string_view kPhrases[] = {"Shows the current plan", "Primary call to action",
+constexpr std::string_view kPhrases[] = {"Shows the current plan",        "Primary call to action",
                                          "Tap to expand; swipe to close", "Keeps its aspect ratio",
-                                         "Größe passt sich an", "見出しのテキスト"};
+                                         "Größe passt sich an",           "見出しのテキスト"};
 
 class Writer {
  public:
@@ -122,12 +122,26 @@ class Writer {
   void annotation(int depth) {
     indent(depth);
     switch (rng_.below(6)) {
-      case 0: out_ += "## status: "; out_ += rng_.pick(kStatus); break;
+      case 0:
+        out_ += "## status: ";
+        out_ += rng_.pick(kStatus);
+        break;
       case 1: out_ += "## priority: high"; break;
       case 2: out_ += "## tag: ui; ## accept: \"renders at 60 fps\""; break;
-      case 3: out_ += "## note: \""; out_ += rng_.pick(kPhrases); out_ += '"'; break;
-      case 4: out_ += "## \""; out_ += rng_.pick(kPhrases); out_ += '"'; break;
-      default: out_ += "## "; out_ += rng_.pick(kPhrases); break;
+      case 3:
+        out_ += "## note: \"";
+        out_ += rng_.pick(kPhrases);
+        out_ += '"';
+        break;
+      case 4:
+        out_ += "## \"";
+        out_ += rng_.pick(kPhrases);
+        out_ += '"';
+        break;
+      default:
+        out_ += "## ";
+        out_ += rng_.pick(kPhrases);
+        break;
     }
     out_ += '\n';
   }
@@ -170,7 +184,10 @@ class Writer {
       indent(depth);
     }
     switch (rng_.below(3)) {
-      case 0: out_ += "fill: "; color(); break;
+      case 0:
+        out_ += "fill: ";
+        color();
+        break;
       case 1:
         out_ += "bg: ";
         color();
@@ -267,9 +284,21 @@ class Writer {
         out_ += " {\n";
         indent(depth + 1);
         switch (rng_.below(4)) {
-          case 0: out_ += "layout: column gap="; number(24); out_ += " pad="; number(16); break;
-          case 1: out_ += "layout: row gap="; number(24); break;
-          case 2: out_ += "layout: grid cols="; out_ += std::to_string(2 + rng_.below(4)); out_ += " gap=8"; break;
+          case 0:
+            out_ += "layout: column gap=";
+            number(24);
+            out_ += " pad=";
+            number(16);
+            break;
+          case 1:
+            out_ += "layout: row gap=";
+            number(24);
+            break;
+          case 2:
+            out_ += "layout: grid cols=";
+            out_ += std::to_string(2 + rng_.below(4));
+            out_ += " gap=8";
+            break;
           default: out_ += "layout: free"; break;
         }
         out_ += '\n';
@@ -343,10 +372,25 @@ class Writer {
       out_ += '@';
       out_ += some_id();
       switch (rng_.below(4)) {
-        case 0: out_ += " -> center_in: screen_"; out_ += std::to_string(screens_); break;
-        case 1: out_ += " -> offset: @"; out_ += some_id(); out_ += " 8, -4"; break;
-        case 2: out_ += " -> fill_parent: "; number(16); break;
-        default: out_ += " -> absolute: "; number(1000); out_ += ", "; number(1000); break;
+        case 0:
+          out_ += " -> center_in: screen_";
+          out_ += std::to_string(screens_);
+          break;
+        case 1:
+          out_ += " -> offset: @";
+          out_ += some_id();
+          out_ += " 8, -4";
+          break;
+        case 2:
+          out_ += " -> fill_parent: ";
+          number(16);
+          break;
+        default:
+          out_ += " -> absolute: ";
+          number(1000);
+          out_ += ", ";
+          number(1000);
+          break;
       }
       out_ += '\n';
     }
@@ -379,8 +423,6 @@ std::string nested_groups(std::size_t depth, std::string_view id) {
   return text;
 }
 
-std::string generate_scene(std::size_t target_bytes, unsigned seed) {
-  return Writer(target_bytes, seed).run();
-}
+std::string generate_scene(std::size_t target_bytes, unsigned seed) { return Writer(target_bytes, seed).run(); }
 
 }  // namespace vesk_testing

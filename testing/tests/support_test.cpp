@@ -4,8 +4,8 @@
 #include "vesk/testing/frames.hpp"
 #include "vesk/testing/process.hpp"
 
-#include <boost/json/serialize.hpp>
 #include <gtest/gtest.h>
+#include <boost/json/serialize.hpp>
 
 #include <unistd.h>
 

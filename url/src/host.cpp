@@ -13,11 +13,24 @@ namespace {
 
 bool forbidden_host_code_point(unsigned char c) {
   switch (c) {
-    case 0x00: case '\t': case '\n': case '\r': case ' ': case '#': case '/': case ':':
-    case '<': case '>': case '?': case '@': case '[': case '\\': case ']': case '^': case '|':
-      return true;
-    default:
-      return false;
+    case 0x00:
+    case '\t':
+    case '\n':
+    case '\r':
+    case ' ':
+    case '#':
+    case '/':
+    case ':':
+    case '<':
+    case '>':
+    case '?':
+    case '@':
+    case '[':
+    case '\\':
+    case ']':
+    case '^':
+    case '|': return true;
+    default: return false;
   }
 }
 
@@ -69,9 +82,9 @@ const UIDNA* uts46() {
     UErrorCode error = U_ZERO_ERROR;
     // CheckHyphens, UseSTD3ASCIIRules and VerifyDnsLength are off: ICU has no switch for the
     // hyphen and length checks, so their error bits are ignored in to_ascii below.
-    UIDNA* made = uidna_openUTS46(UIDNA_CHECK_BIDI | UIDNA_CHECK_CONTEXTJ | UIDNA_NONTRANSITIONAL_TO_ASCII |
-                                      UIDNA_NONTRANSITIONAL_TO_UNICODE,
-                                  &error);
+    UIDNA* made = uidna_openUTS46(
+        UIDNA_CHECK_BIDI | UIDNA_CHECK_CONTEXTJ | UIDNA_NONTRANSITIONAL_TO_ASCII | UIDNA_NONTRANSITIONAL_TO_UNICODE,
+        &error);
     return U_FAILURE(error) ? nullptr : made;
   }();
   return idna;

@@ -159,7 +159,7 @@ class Parser {
   std::ptrdiff_t p_ = 0;
   std::string buffer_;
   std::size_t buffer_code_points_ = 0;  // the authority state rewinds by this many
-  std::uint32_t port_value_ = 0;         // saturates just above the largest port
+  std::uint32_t port_value_ = 0;        // saturates just above the largest port
   bool port_digits_ = false;
 };
 

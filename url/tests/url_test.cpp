@@ -43,7 +43,9 @@ TEST(UrlTest, DocumentUrisNormalise) {
       {"git:/a/b.vesk?%7B%22ref%22%7D", "git:/a/b.vesk?%7B%22ref%22%7D", "/a/b.vesk"},
       {"mem:a b", "mem:a b", "a b"},
       // Ill-formed UTF-8 reads as U+FFFD.
-      {"file:///a\xFF" "b", "file:///a%EF%BF%BDb", "/a%EF%BF%BDb"},
+      {"file:///a\xFF"
+       "b",
+       "file:///a%EF%BF%BDb", "/a%EF%BF%BDb"},
   };
   for (const Normalised& c : cases) {
     std::optional<vesk_url::Url> url = parse(c.input);
@@ -162,7 +164,7 @@ TEST(UrlTest, Failures) {
       "http://[::1/",
       "http://[1:2:3:4:5:6:7:8:9]/",
       "http://\xE2\x80\x8D.example/",  // a lone joiner
-      "http://xn--a.\xC3\x9F/",         // invalid Punycode beside Unicode
+      "http://xn--a.\xC3\x9F/",        // invalid Punycode beside Unicode
       "file://[x]/a",
       "file://a b/x",
   };
@@ -216,7 +218,7 @@ TEST(UrlTest, LargeInputs) {
 
   std::string unicode = "https://";
   for (int i = 0; i < 100000; ++i) unicode += "\xE4\xB8\x80";  // U+4E00
-  EXPECT_FALSE(parse(unicode + "/"));  // beyond ICU's Punycode label limit
+  EXPECT_FALSE(parse(unicode + "/"));                          // beyond ICU's Punycode label limit
 
   std::string fragment = "file:///a#" + std::string(1 << 20, '`');
   url = parse(fragment);

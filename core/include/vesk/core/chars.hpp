@@ -9,9 +9,7 @@ namespace vesk_core::chars {
 // Space and tab only.
 inline bool blank(char32_t c) { return c == ' ' || c == '\t'; }
 inline bool ascii_digit(char32_t c) { return c >= '0' && c <= '9'; }
-inline bool hex_digit(char32_t c) {
-  return ascii_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+inline bool hex_digit(char32_t c) { return ascii_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 // "_", Alphabetic, or general category Nd/Nl/No.
 bool ident_char(char32_t c);
 // The Unicode White_Space set.

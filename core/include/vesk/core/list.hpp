@@ -175,8 +175,7 @@ class List {
     const size_type n = size();
     if (n == capacity()) {
       // The new entry is made before the old ones move: `args` may refer to one.
-      regrow(grown(n + 1), arena,
-             [&](T* at) { ::new (static_cast<void*>(at + n)) T(std::forward<Args>(args)...); });
+      regrow(grown(n + 1), arena, [&](T* at) { ::new (static_cast<void*>(at + n)) T(std::forward<Args>(args)...); });
     } else {
       ::new (static_cast<void*>(data() + n)) T(std::forward<Args>(args)...);
     }
@@ -212,9 +211,7 @@ class List {
   // Drops the entries and their block.
   void clear() noexcept { release(); }
 
-  friend bool operator==(const List& a, const List& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end());
-  }
+  friend bool operator==(const List& a, const List& b) { return std::equal(a.begin(), a.end(), b.begin(), b.end()); }
 
  private:
   static constexpr std::uint32_t kMaxEntries = UINT32_MAX >> 1;
@@ -304,7 +301,7 @@ class List {
 class CompactString {
  public:
   CompactString() noexcept = default;
-  CompactString(std::string_view text) { assign(text); }  // NOLINT: converts like the text it holds
+  CompactString(std::string_view text) { assign(text); }                      // NOLINT: converts like the text it holds
   CompactString(const char* text) : CompactString(std::string_view(text)) {}  // NOLINT
   CompactString(const std::string& text) : CompactString(std::string_view(text)) {}  // NOLINT
   CompactString(const CompactString& other) { assign(other.view()); }

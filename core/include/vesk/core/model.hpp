@@ -91,9 +91,7 @@ struct Style {
   std::optional<float> opacity;
   std::optional<Shadow> shadow;
 
-  bool empty() const {
-    return !fill && !stroke && !font && !corner_radius && !opacity && !shadow;
-  }
+  bool empty() const { return !fill && !stroke && !font && !corner_radius && !opacity && !shadow; }
   bool operator==(const Style&) const = default;
 };
 

@@ -22,9 +22,9 @@ std::string frame_json(const boost::json::value& message);
 struct FrameSplit {
   enum Kind { Whole, Partial, Malformed };
   Kind kind = Partial;
-  std::size_t header = 0;        // bytes before the body (Whole)
-  std::size_t body = 0;          // bytes of the body (Whole)
-  const char* error = nullptr;   // Malformed: why; Partial: why, if nothing more comes
+  std::size_t header = 0;       // bytes before the body (Whole)
+  std::size_t body = 0;         // bytes of the body (Whole)
+  const char* error = nullptr;  // Malformed: why; Partial: why, if nothing more comes
 };
 FrameSplit split_frame(std::string_view bytes);
 
