@@ -3,25 +3,11 @@
 -- Exits 0 when every step passed, 1 otherwise (the failing step on stderr).
 
 local bin = os.getenv('VESK_LSP')
-local failures = 0
+-- steps.lua sits beside this file.
+local steps = dofile(debug.getinfo(1, 'S').source:sub(2):match('(.*/)') .. 'steps.lua')
+local check = steps.check
 
-local function log(msg) io.stderr:write(msg .. '\n') end
-
-local function check(ok, what)
-  if ok then
-    log('ok   ' .. what)
-  else
-    failures = failures + 1
-    log('FAIL ' .. what)
-  end
-  return ok
-end
-
-local function finish()
-  if failures == 0 then vim.cmd('qall!') else vim.cmd('cquit! 1') end
-end
-
-local ok, err = pcall(function()
+steps.run(function()
   assert(bin and #bin > 0, 'VESK_LSP is not set')
   local dir = vim.fn.tempname()
   vim.fn.mkdir(dir, 'p')
@@ -81,9 +67,3 @@ local ok, err = pcall(function()
   vim.lsp.stop_client(client_id)
   check(vim.wait(5000, function() return client.is_stopped() end, 20), 'the server stops on shutdown and exit')
 end)
-
-if not ok then
-  failures = failures + 1
-  log('FAIL ' .. tostring(err))
-end
-finish()

@@ -4,21 +4,11 @@
 -- Run: VESK_README=README.md PATH=dir-of-vesk-lsp:$PATH nvim --headless --clean -u NONE -c "luafile readme_snippet.lua"
 -- Exits 0 when every step passed, 1 otherwise (the failing step on stderr).
 
-local failures = 0
+-- steps.lua sits beside this file.
+local steps = dofile(debug.getinfo(1, 'S').source:sub(2):match('(.*/)') .. 'steps.lua')
+local check = steps.check
 
-local function log(msg) io.stderr:write(msg .. '\n') end
-
-local function check(ok, what)
-  if ok then
-    log('ok   ' .. what)
-  else
-    failures = failures + 1
-    log('FAIL ' .. what)
-  end
-  return ok
-end
-
-local ok, err = pcall(function()
+steps.run(function()
   local readme = os.getenv('VESK_README')
   assert(readme and vim.fn.filereadable(readme) == 1, 'VESK_README is not a readable file')
   assert(vim.fn.executable('vesk-lsp') == 1, 'vesk-lsp is not on PATH')
@@ -75,9 +65,3 @@ local ok, err = pcall(function()
     return true
   end, 20), 'the server stops')
 end)
-
-if not ok then
-  failures = failures + 1
-  log('FAIL ' .. tostring(err))
-end
-if failures == 0 then vim.cmd('qall!') else vim.cmd('cquit! 1') end
