@@ -66,20 +66,26 @@ void advise_huge_pages([[maybe_unused]] const void* data, [[maybe_unused]] std::
 std::optional<Color> Color::from_hex(std::string_view text) {
   if (text.empty() || text[0] != '#') return std::nullopt;
   const std::string_view digits = text.substr(1);
-  int values[8];
-  for (std::size_t i = 0; i < digits.size() && i < 8; ++i) {
-    values[i] = hex_value(digits[i]);
-    if (values[i] < 0) return std::nullopt;
+  if (digits.size() > 8) return std::nullopt;
+  std::uint8_t values[8];
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    const int value = hex_value(digits[i]);
+    if (value < 0) return std::nullopt;
+    values[i] = static_cast<std::uint8_t>(value);
   }
+  return from_hex_values(std::span<const std::uint8_t>(values, digits.size()));
+}
+
+std::optional<Color> Color::from_hex_values(std::span<const std::uint8_t> values) {
   int bytes[4] = {0, 0, 0, 255};
-  switch (digits.size()) {
+  switch (values.size()) {
     case 3:
     case 4:
-      for (std::size_t i = 0; i < digits.size(); ++i) bytes[i] = values[i] * 17;
+      for (std::size_t i = 0; i < values.size(); ++i) bytes[i] = values[i] * 17;
       break;
     case 6:
     case 8:
-      for (std::size_t i = 0; i < digits.size() / 2; ++i) bytes[i] = values[2 * i] * 16 + values[2 * i + 1];
+      for (std::size_t i = 0; i < values.size() / 2; ++i) bytes[i] = values[2 * i] * 16 + values[2 * i + 1];
       break;
     default: return std::nullopt;
   }
@@ -87,7 +93,7 @@ std::optional<Color> Color::from_hex(std::string_view text) {
   color.r = static_cast<float>(bytes[0]) / 255.0f;
   color.g = static_cast<float>(bytes[1]) / 255.0f;
   color.b = static_cast<float>(bytes[2]) / 255.0f;
-  color.a = digits.size() == 4 || digits.size() == 8 ? static_cast<float>(bytes[3]) / 255.0f : 1.0f;
+  color.a = values.size() == 4 || values.size() == 8 ? static_cast<float>(bytes[3]) / 255.0f : 1.0f;
   return color;
 }
 

@@ -10,6 +10,7 @@
 
 #include "vesk/core/chars.hpp"
 #include "vesk/core/model.hpp"
+#include "words.hpp"
 
 #include <array>
 #include <cstdint>
@@ -103,6 +104,8 @@ inline void skip_leading_comments(Input& in);
 std::string_view skip_ident_chars(std::string_view text);
 // For a text starting with "@": an identifier, any white space, then "{".
 bool is_node_head(std::string_view text);
+// The node keyword the input starts with (a bare prefix test), or null.
+const words::Word<words::NodeWord>* node_keyword_prefix(Input in);
 
 // --- node properties and anim blocks --------------------------------------
 

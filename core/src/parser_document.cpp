@@ -1,8 +1,6 @@
 #include "parser_detail.hpp"
 #include "vesk/core/parser.hpp"
-#include "words.hpp"
 
-#include <algorithm>
 #include <new>
 #include <string>
 #include <utility>
@@ -88,13 +86,6 @@ void skip_line(Input& in) {
   consume(in, '\n');
 }
 
-bool node_keyword(Input in) {
-  for (const auto& k : words::kNodeKinds) {
-    if (starts_with(in, k.text)) return true;
-  }
-  return false;
-}
-
 bool parse_top_level_node(Input& in, model::SceneGraph& graph, NodeReader& reader, model::List<std::string>& pending) {
   const auto index = reader.read(in, graph, model::SceneGraph::root, 1);
   if (!index) return false;
@@ -148,7 +139,7 @@ Result<model::SceneGraph> parse_document(std::string_view text) {
       auto edge = parse_edge_block(in);
       if (!edge) return failure(Construct::Edge);
       graph.edges.push_back(std::move(*edge));
-    } else if (node_keyword(in)) {
+    } else if (node_keyword_prefix(in) != nullptr) {
       if (!parse_top_level_node(in, graph, reader, pending)) return failure(Construct::Node);
     } else {
       skip_line(in);

@@ -182,34 +182,16 @@ std::optional<NodeId> parse_node_id(Input& in) {
 std::optional<model::Color> parse_hex_color(Input& in) {
   if (!consume(in, '#')) return std::nullopt;
   // Up to 8 hex digits, as in take_hex_digits, with their values.
-  int values[8];
+  std::uint8_t values[8];
   std::size_t count = 0;
   for (; count < 8 && count < in.size(); ++count) {
     const int v = kHexValue[static_cast<unsigned char>(in[count])];
     if (v < 0) break;
-    values[count] = v;
+    values[count] = static_cast<std::uint8_t>(v);
   }
   if (count == 0) return std::nullopt;
   in.remove_prefix(count);
-  // The channels as Color::from_hex makes them.
-  int bytes[4] = {0, 0, 0, 255};
-  switch (count) {
-    case 3:
-    case 4:
-      for (std::size_t i = 0; i < count; ++i) bytes[i] = values[i] * 17;
-      break;
-    case 6:
-    case 8:
-      for (std::size_t i = 0; i < count / 2; ++i) bytes[i] = values[2 * i] * 16 + values[2 * i + 1];
-      break;
-    default: return std::nullopt;
-  }
-  model::Color color;
-  color.r = static_cast<float>(bytes[0]) / 255.0f;
-  color.g = static_cast<float>(bytes[1]) / 255.0f;
-  color.b = static_cast<float>(bytes[2]) / 255.0f;
-  color.a = count == 4 || count == 8 ? static_cast<float>(bytes[3]) / 255.0f : 1.0f;
-  return color;
+  return model::Color::from_hex_values(std::span<const std::uint8_t>(values, count));
 }
 
 std::optional<std::string_view> parse_quoted_string(Input& in) {

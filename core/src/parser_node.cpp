@@ -14,17 +14,9 @@ using model::NodeKind;
 // What a block's head says about its kind: a keyword, or none for a generic node.
 using Head = std::optional<words::NodeWord>;
 
-// The keyword the input starts with (a bare prefix test).
-const words::Word<words::NodeWord>* keyword_prefix(Input in) {
-  for (const auto& k : words::kNodeKinds) {
-    if (starts_with(in, k.text)) return &k;
-  }
-  return nullptr;
-}
-
 // Inside a body a keyword starts a child only when a blank, '"', "@" or "{" follows.
 bool child_keyword(Input in) {
-  const auto* k = keyword_prefix(in);
+  const auto* k = node_keyword_prefix(in);
   if (k == nullptr || in.size() == k->text.size()) return false;
   const char next = in[k->text.size()];
   return next == ' ' || next == '\t' || next == '"' || next == '@' || next == '{';
@@ -75,7 +67,7 @@ bool open_block(Input& in, model::SceneGraph& graph, model::NodeIndex parent, st
 
   Head head;
   if (!starts_with(in, '@')) {
-    const auto* keyword = keyword_prefix(in);
+    const auto* keyword = node_keyword_prefix(in);
     if (keyword == nullptr) return false;
     head = keyword->value;
     in.remove_prefix(keyword->text.size());
@@ -151,6 +143,13 @@ std::optional<model::NodeIndex> NodeReader::read(Input& in, model::SceneGraph& g
     if (!read_body_item(in, graph, depth + open_.size() - 1, open_)) return std::nullopt;
   }
   return first;
+}
+
+const words::Word<words::NodeWord>* node_keyword_prefix(Input in) {
+  for (const auto& k : words::kNodeKinds) {
+    if (starts_with(in, k.text)) return &k;
+  }
+  return nullptr;
 }
 
 std::optional<model::NodeIndex> parse_node(Input& in, model::SceneGraph& graph, model::NodeIndex parent,

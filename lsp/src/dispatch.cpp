@@ -78,11 +78,14 @@ bool Service::handle(const std::vector<Message>& batch) {
   for (const Message& m : batch) {
     switch (m.kind) {
       case Message::Kind::kResponse: break;  // the server sends no requests, so no answer is awaited
-      case Message::Kind::kRequest: try { run_request(m);
+      case Message::Kind::kRequest: {
+        try {
+          run_request(m);
         } catch (const std::exception&) {
           refuse(m.id, code::kInternalError);
         }
         break;
+      }
       case Message::Kind::kNotification:
         try {
           if (!run_notification(m)) return false;
@@ -109,7 +112,7 @@ void Service::run_request(const Message& m) {
   }
   if (b->kind != MethodKind::kRequest) return refuse(m.id, code::kInvalidRequest);
   if (b->call == nullptr) return refuse(m.id, code::kMethodNotFound);
-  if (in_progress(m.id)) return refuse(m.id, code::kInvalidRequest);
+  if (find_in_progress(m.id) != in_progress_.end()) return refuse(m.id, code::kInvalidRequest);
 
   if (b->step == Step::kShutdown) state_.store(State::kShutDown);
   auto answer = b->call(*server_, params_of(m), uri_parser_);
@@ -143,16 +146,14 @@ bool Service::run_notification(const Message& m) {
   return true;
 }
 
-bool Service::in_progress(const json::value& id) const {
+std::vector<Service::InProgress>::iterator Service::find_in_progress(const json::value& id) {
   const std::string key = jsonrpc::id_key(id);
-  return std::any_of(in_progress_.begin(), in_progress_.end(),
-                     [&](const InProgress& r) { return jsonrpc::id_key(r.id) == key; });
+  return std::find_if(in_progress_.begin(), in_progress_.end(),
+                      [&](const InProgress& r) { return jsonrpc::id_key(r.id) == key; });
 }
 
 void Service::cancel(const json::value& id) {
-  const std::string key = jsonrpc::id_key(id);
-  const auto it = std::find_if(in_progress_.begin(), in_progress_.end(),
-                               [&](const InProgress& r) { return jsonrpc::id_key(r.id) == key; });
+  const auto it = find_in_progress(id);
   if (it == in_progress_.end()) return;
   outbox_.replace(it->place, jsonrpc::encode_error(it->id, code::kRequestCancelled));
   in_progress_.erase(it);

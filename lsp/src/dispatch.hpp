@@ -103,7 +103,7 @@ class Service {
   void run_request(const jsonrpc::Message& m);
   bool run_notification(const jsonrpc::Message& m);
   void cancel(const boost::json::value& id);
-  bool in_progress(const boost::json::value& id) const;
+  std::vector<InProgress>::iterator find_in_progress(const boost::json::value& id);
   void refuse(const boost::json::value& id, int code);
 
   Outbox outbox_;

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -30,6 +31,9 @@ struct Color {
 
   // "#" and exactly 3, 4, 6 or 8 hex digits; anything else gives nullopt.
   static std::optional<Color> from_hex(std::string_view text);
+  // The same from the digits' values (0 to 15 each), "#" and the digits
+  // already read.
+  static std::optional<Color> from_hex_values(std::span<const std::uint8_t> values);
   // "#RRGGBB", or "#RRGGBBAA" when alpha is not 255; channels are clamped.
   std::string to_hex() const;
 
